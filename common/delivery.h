@@ -1,0 +1,18 @@
+// Hands a statement text to a running SQL*Plus through the clipboard and its
+// main window, by keystroke (active=yes in the settings) or by its paste
+// command 201.
+#pragma once
+
+#include <string>
+
+#include "platform_calls.h"
+
+extern const char16_t kSqlPlusClass[];  // sqlplusWClass
+extern const char16_t kSqlPlusTitle[];  // Oracle SQL*Plus
+
+constexpr std::uint32_t kWmCommand = 273;
+constexpr std::uintptr_t kSqlPlusPasteCommand = 201;
+
+// ownWindow serves only to locate the settings file. With settle, SQL*Plus is
+// re-activated for one second before the keystroke goes out. Reports nothing.
+void DeliverToSqlPlus(const std::u16string& text, WindowHandle ownWindow, bool settle);

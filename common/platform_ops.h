@@ -1,0 +1,66 @@
+// The desktop services the programs use. One implementation talks to Windows
+// (platform_ops_win.cpp); the unit tests link a recording fake instead.
+// Every operation reports failure through its result and never throws.
+#pragma once
+
+#include <string>
+
+#include "platform_calls.h"
+
+// Message box styles and answers the programs use.
+constexpr int kMbYesNoCancelQuestion = 35;
+constexpr int kMbOkExclamation = 48;
+constexpr int kIdOk = 1;
+constexpr int kIdCancel = 2;
+constexpr int kIdYes = 6;
+constexpr int kIdNo = 7;
+
+// Modal; returns the button pressed (6 Yes, 7 No, 2 Cancel, also for Esc and
+// the close box, 1 OK), or 0 when the box could not be shown.
+int ShowMessageBox(const std::u16string& text, int style, const std::u16string& title);
+
+// Modal input box, centred, with the default text selected. Returns the text
+// when confirmed; the empty text when cancelled or confirmed empty.
+std::u16string ShowInputBox(const std::u16string& prompt, const std::u16string& title,
+                            const std::u16string& defaultText);
+
+// Brings to the front the top-level window whose title equals `title`, or
+// failing that one whose title begins with it. Does not wait. False when no
+// such window exists or it could not be activated.
+bool ActivateWindowByTitle(const std::u16string& title);
+
+// Queues keys to the foreground window without waiting. Only "+{INSERT}"
+// (Shift+Insert) is supported; any other sequence sends nothing and fails.
+bool SendKeystrokes(const std::u16string& keys);
+
+// Handles the window messages waiting for this thread, then returns.
+void PumpPendingEvents();
+
+// Local time of day in seconds, with a fractional part.
+float SecondsSinceMidnight();
+
+// A monotonic clock in seconds, for waits that must not jump at midnight.
+double MonotonicSeconds();
+
+// Puts text on the clipboard as plain (Unicode) text, replacing what it held.
+bool ClipboardSetText(const std::u16string& text);
+
+// Reads the clipboard's plain text into `out`. Returns false only when the
+// clipboard could not be read (e.g. another program holds it open); a
+// clipboard without text gives true and the empty text.
+bool ClipboardGetText(std::u16string& out);
+
+// The default system sound.
+void Beep();
+
+// Full path of the current directory; empty on failure.
+std::u16string CurrentDirectory();
+
+// The window in front (0 when none) and a window's title, for checking where
+// a keystroke would go.
+WindowHandle ForegroundWindow();
+std::u16string WindowTitle(WindowHandle window);
+
+// Reads a whole file into `out`. False when it cannot be opened or read
+// (missing, locked, a directory).
+bool ReadFileBytes(const std::u16string& path, std::string& out);

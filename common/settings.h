@@ -1,0 +1,25 @@
+// Locating and reading the settings file (a private-profile INI file).
+#pragma once
+
+#include <string>
+
+#include "platform_calls.h"
+
+// The one settings file both programs read, and the value that selects
+// keystroke mode.
+extern const char16_t kSettingsPath[];   // c:\vorn3\tovrin.ini
+extern const char16_t kSettingsSection[];  // sql plus
+extern const char16_t kSettingsKey[];      // active
+
+// The settings-file path for the program that owns `window`: hostName when
+// that program is vb6.exe or vb5.exe (and hostName is not empty), otherwise
+// wantedName unchanged; the special wanted name "vorn3.ini" is derived from
+// the module path and the current directory.
+std::u16string GetIniName(WindowHandle window, const std::u16string& wantedName,
+                          const std::u16string& hostName);
+
+// The value of section/key in file, trimmed of spaces and, with lowerCase,
+// lower-cased; the empty text when there is none. At most 199 code units of
+// the value are read.
+std::u16string ReadIniString(const std::u16string& file, const std::u16string& section,
+                             const std::u16string& key, bool lowerCase);

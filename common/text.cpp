@@ -1,0 +1,131 @@
+#include "text.h"
+
+namespace text {
+
+std::u16string TrimTrailing(const std::u16string& s) {
+  std::size_t end = s.size();
+  while (end > 0 && s[end - 1] == kSpace) --end;
+  return s.substr(0, end);
+}
+
+std::u16string TrimLeading(const std::u16string& s) {
+  std::size_t begin = 0;
+  while (begin < s.size() && s[begin] == kSpace) ++begin;
+  return s.substr(begin);
+}
+
+std::u16string Trim(const std::u16string& s) { return TrimLeading(TrimTrailing(s)); }
+
+bool IsBlank(const std::u16string& s) { return s.find_first_not_of(kSpace) == std::u16string::npos; }
+
+bool StartsWith(const std::u16string& s, const std::u16string& prefix) {
+  return s.size() >= prefix.size() && s.compare(0, prefix.size(), prefix) == 0;
+}
+
+std::u16string ToLower(const std::u16string& s) {
+  std::u16string out = s;
+  for (char16_t& c : out) {
+    if ((c >= u'A' && c <= u'Z') || (c >= 0x00C0 && c <= 0x00DE && c != 0x00D7)) {
+      c = static_cast<char16_t>(c + 0x20);
+    } else if (c >= 0xFF21 && c <= 0xFF3A) {  // full-width A-Z
+      c = static_cast<char16_t>(c + 0x20);
+    }
+  }
+  return out;
+}
+
+namespace {
+
+// Length of the well-formed UTF-8 sequence at s[i], or 0 when it is not one.
+std::size_t Utf8SequenceLength(const std::string& s, std::size_t i, char32_t& cp) {
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+  const unsigned char b0 = byte(i);
+  if (b0 < 0x80) {
+    cp = b0;
+    return 1;
+  }
+  std::size_t n;
+  char32_t min;
+  if ((b0 & 0xE0) == 0xC0) {
+    n = 2, cp = b0 & 0x1F, min = 0x80;
+  } else if ((b0 & 0xF0) == 0xE0) {
+    n = 3, cp = b0 & 0x0F, min = 0x800;
+  } else if ((b0 & 0xF8) == 0xF0) {
+    n = 4, cp = b0 & 0x07, min = 0x10000;
+  } else {
+    return 0;
+  }
+  if (i + n > s.size()) return 0;
+  for (std::size_t k = 1; k < n; ++k) {
+    if ((byte(i + k) & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (byte(i + k) & 0x3F);
+  }
+  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+  return n;
+}
+
+}  // namespace
+
+bool IsValidUtf8(const std::string& bytes) {
+  for (std::size_t i = 0; i < bytes.size();) {
+    char32_t cp;
+    const std::size_t n = Utf8SequenceLength(bytes, i, cp);
+    if (n == 0) return false;
+    i += n;
+  }
+  return true;
+}
+
+std::u16string FromUtf8(const std::string& s) {
+  std::u16string out;
+  out.reserve(s.size());
+  for (std::size_t i = 0; i < s.size();) {
+    char32_t cp;
+    std::size_t n = Utf8SequenceLength(s, i, cp);
+    if (n == 0) {
+      cp = 0xFFFD;
+      n = 1;
+    }
+    i += n;
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(cp));
+    }
+  }
+  return out;
+}
+
+std::string ToUtf8(const std::u16string& s) {
+  std::string out;
+  out.reserve(s.size());
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    char32_t cp = s[i];
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+      ++i;
+    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+      cp = 0xFFFD;
+    }
+    if (cp < 0x80) {
+      out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+  }
+  return out;
+}
+
+}  // namespace text

@@ -1,0 +1,36 @@
+// Small helpers for UTF-16 text. Text throughout the tools is std::u16string:
+// UTF-16 code units, counted as the tools count them. A line break is CR LF;
+// a space is U+0020 and nothing else.
+#pragma once
+
+#include <string>
+
+namespace text {
+
+constexpr char16_t kSpace = u' ';
+constexpr char16_t kCr = u'\r';
+constexpr char16_t kLf = u'\n';
+
+// Removes U+0020 from both ends, from the end only, or from the start only.
+std::u16string Trim(const std::u16string& s);
+std::u16string TrimTrailing(const std::u16string& s);
+std::u16string TrimLeading(const std::u16string& s);
+
+// True when s is empty or holds nothing but U+0020.
+bool IsBlank(const std::u16string& s);
+
+bool StartsWith(const std::u16string& s, const std::u16string& prefix);
+
+// Lower-cases A-Z, the Latin-1 capitals and the full-width Latin capitals;
+// every other code unit stays as it is.
+std::u16string ToLower(const std::u16string& s);
+
+// Conversions between UTF-8 and UTF-16. Invalid input never throws: a bad
+// UTF-8 sequence or a lone surrogate becomes U+FFFD.
+std::u16string FromUtf8(const std::string& s);
+std::string ToUtf8(const std::u16string& s);
+
+// True when the bytes are well-formed UTF-8 (no overlongs, no surrogates).
+bool IsValidUtf8(const std::string& bytes);
+
+}  // namespace text

@@ -1,0 +1,176 @@
+"""A Wine rig for the end-to-end tests: a virtual X display, a private Wine
+prefix (copied from one prepared per build), a Wine virtual desktop, and
+helpers that wait on conditions rather than sleeping for fixed times.
+
+    --setup BUILD   prepares BUILD/wine-template (the ctest fixture does this)
+"""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+REPO = os.path.dirname(os.path.dirname(HERE))
+
+
+def log(*args):
+    print(*args, flush=True)
+
+
+def wait_for(condition, timeout=30.0, what="condition", interval=0.05):
+    """Polls condition() until it returns a true value; fails after timeout."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise AssertionError("timed out after %.0f s waiting for %s" % (timeout, what))
+        time.sleep(interval)
+
+
+def _free_display():
+    for n in range(90, 400):
+        if not os.path.exists("/tmp/.X11-unix/X%d" % n) and not os.path.exists("/tmp/.X%d-lock" % n):
+            return n
+    raise RuntimeError("no free X display number")
+
+
+def template_dir(build):
+    return os.path.join(os.path.abspath(build), "wine-template")
+
+
+def setup_template(build):
+    """Makes a fresh prefix once per build with the Japanese font mapped."""
+    target = template_dir(build)
+    if os.path.isfile(os.path.join(target, "ready")):
+        return
+    shutil.rmtree(target, ignore_errors=True)
+    os.makedirs(target)
+    prefix = os.path.join(target, "pfx")
+    env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+    env.pop("DISPLAY", None)
+    subprocess.run(["wineboot", "-i"], env=env, check=True, timeout=240,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    key = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes"
+    for face in ("ＭＳ Ｐゴシック", "MS Shell Dlg", "MS UI Gothic", "ＭＳ ゴシック", "MS Gothic"):
+        subprocess.run(["wine", "reg", "add", key, "/v", face, "/t", "REG_SZ", "/d", "IPAPGothic", "/f"],
+                       env=env, check=True, timeout=120,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run(["wineserver", "-w"], env=env, timeout=120)
+    with open(os.path.join(target, "ready"), "w") as f:
+        f.write("ok\n")
+
+
+class Rig:
+    """One test's Wine world. Use as a context manager:
+
+        with Rig(build) as rig:
+            rig.start("tools/sqlplus_standin.exe", "--log", rig.win_path(log))
+    """
+
+    def __init__(self, build, japanese=True, size="1024x768"):
+        self.build = os.path.abspath(build)
+        self.japanese = japanese
+        self.size = size
+        self.procs = []
+        self.xvfb = None
+
+    def __enter__(self):
+        setup_template(self.build)
+        self.tmp = tempfile.mkdtemp(prefix="vorn-wine-")
+        self.prefix = os.path.join(self.tmp, "pfx")
+        subprocess.run(["cp", "-a", os.path.join(template_dir(self.build), "pfx"), self.prefix], check=True)
+        self.display = _free_display()
+        self.xvfb = subprocess.Popen(["Xvfb", ":%d" % self.display, "-screen", "0", self.size + "x24",
+                                      "-nolisten", "tcp"],
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_for(lambda: os.path.exists("/tmp/.X11-unix/X%d" % self.display), 30, "Xvfb")
+        self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all",
+                        DISPLAY=":%d" % self.display, WINEDLLOVERRIDES="mscoree,mshtml=")
+        if self.japanese:
+            self.env["LANG"] = "ja_JP.UTF-8"
+        else:
+            self.env["LANG"] = "C.UTF-8"
+        self.desktop = "vorn%d" % self.display
+        os.makedirs(self.c_path("vorn3"), exist_ok=True)
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+        return False
+
+    def close(self):
+        try:
+            subprocess.run(["wineserver", "-k"], env=self.env, timeout=60,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        except Exception:
+            pass
+        for p in self.procs:
+            try:
+                p.wait(timeout=10)
+            except Exception:
+                p.kill()
+        if self.xvfb:
+            self.xvfb.terminate()
+            try:
+                self.xvfb.wait(timeout=10)
+            except Exception:
+                self.xvfb.kill()
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+    # Paths -----------------------------------------------------------------
+    def c_path(self, *parts):
+        """Unix path of c:\\<parts> in this prefix."""
+        return os.path.join(self.prefix, "drive_c", *parts)
+
+    def win_path(self, unix_path):
+        """Windows path (Z: drive) of a Unix path."""
+        return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
+
+    def exe(self, relative):
+        return os.path.join(self.build, relative)
+
+    # Programs --------------------------------------------------------------
+    def start(self, exe_relative, *args, desktop=True):
+        """Starts a program of the build inside this rig's virtual desktop."""
+        cmd = ["wine"]
+        if desktop:
+            cmd += ["explorer", "/desktop=%s,%s" % (self.desktop, self.size)]
+        cmd += [self.exe(exe_relative)] + list(args)
+        p = subprocess.Popen(cmd, env=self.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        self.procs.append(p)
+        return p
+
+    def run(self, exe_relative, *args, timeout=60, desktop=True):
+        """Runs a program to its end; returns (exit code, stdout, stderr, seconds)."""
+        t0 = time.monotonic()
+        p = self.start(exe_relative, *args, desktop=desktop)
+        try:
+            out, err = p.communicate(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            p.kill()
+            raise AssertionError("%s did not end within %d s" % (exe_relative, timeout))
+        return p.returncode, out.decode("utf-8", "replace"), err.decode("utf-8", "replace"), time.monotonic() - t0
+
+    def xdotool(self, *args):
+        return subprocess.run(["xdotool"] + list(args), env=self.env, capture_output=True, text=True, timeout=30)
+
+    def screenshot(self, path):
+        subprocess.run(["import", "-window", "root", "-display", ":%d" % self.display, path],
+                       check=True, timeout=60)
+
+
+def main(argv):
+    if len(argv) == 3 and argv[1] == "--setup":
+        setup_template(argv[2])
+        log("wine prefix ready in", template_dir(argv[2]))
+        return 0
+    print(__doc__)
+    return 2
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
