@@ -1,1 +1,64 @@
-// placeholder
+#include "delivery.h"
+
+#include "platform_ops.h"
+#include "settings.h"
+
+const char16_t kSqlPlusClass[] = u"sqlplusWClass";
+const char16_t kSqlPlusTitle[] = u"Oracle SQL*Plus";
+
+namespace {
+
+constexpr double kSettleSeconds = 1.0;
+const char16_t kPasteKeys[] = u"+{INSERT}";
+
+void PostPasteCommand(WindowHandle sqlPlus) { WinPostMessage(sqlPlus, kWmCommand, kSqlPlusPasteCommand, 0); }
+
+// True when a keystroke now would reach SQL*Plus: the window in front is the
+// one found, or bears SQL*Plus's exact title.
+bool SqlPlusInFront(WindowHandle sqlPlus) {
+  const WindowHandle front = ForegroundWindow();
+  return front != 0 && (front == sqlPlus || WindowTitle(front) == kSqlPlusTitle);
+}
+
+void PasteByKeystroke(WindowHandle sqlPlus, bool settle) {
+  ActivateWindowByTitle(kSqlPlusTitle);
+  PumpPendingEvents();
+  if (settle) {
+    // Keep SQL*Plus in front for a second; a monotonic clock, so the wait
+    // ends on time also across midnight.
+    const double start = MonotonicSeconds();
+    while (MonotonicSeconds() <= start + kSettleSeconds) {
+      ActivateWindowByTitle(kSqlPlusTitle);
+      PumpPendingEvents();
+    }
+  }
+  // Shift+Insert goes to whatever window is in front. When that is not
+  // SQL*Plus (activation failed, or something else took the front), typing
+  // would paste the statement into another program: post the paste command
+  // to SQL*Plus instead.
+  if (SqlPlusInFront(sqlPlus)) {
+    SendKeystrokes(kPasteKeys);
+  } else {
+    PostPasteCommand(sqlPlus);
+  }
+  PumpPendingEvents();
+}
+
+}  // namespace
+
+void DeliverToSqlPlus(const std::u16string& text, WindowHandle ownWindow, bool settle) {
+  ClipboardSetText(text);
+
+  const std::u16string sqlPlusClass = kSqlPlusClass;
+  WindowHandle sqlPlus = WinFindWindow(&sqlPlusClass, kSqlPlusTitle);
+  if (sqlPlus == 0) sqlPlus = WinFindWindow(nullptr, kSqlPlusTitle);
+  if (sqlPlus == 0) return;
+
+  const std::u16string iniName = GetIniName(ownWindow, kSettingsPath, kSettingsPath);
+  const std::u16string mode = ReadIniString(iniName, kSettingsSection, kSettingsKey, true);
+  if (mode == u"yes") {
+    PasteByKeystroke(sqlPlus, settle);
+  } else {
+    PostPasteCommand(sqlPlus);
+  }
+}

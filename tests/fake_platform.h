@@ -1,0 +1,77 @@
+// A recording fake of the desktop services and of the Windows entry points
+// behind the platform call layer. Every call is appended to fake::State().calls
+// as readable UTF-8 ("ClipboardSetText(select 1)", "PostMessageW(7,273,201,0)"),
+// and answers come from the state that the test sets up.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform_calls.h"
+
+namespace fake {
+
+struct World {
+  std::vector<std::string> calls;
+
+  // Clipboard.
+  std::u16string clipboard;
+  bool clipboardReadFails = false;
+  bool clipboardWriteFails = false;
+  int clipboardWrites = 0;
+
+  // Boxes: answers are taken from the front; when none is left, message
+  // boxes answer 2 (Cancel) and input boxes the empty text.
+  std::deque<int> messageBoxAnswers;
+  std::deque<std::u16string> inputBoxAnswers;
+
+  // Windows: title -> handle, and for FindWindow the class of each handle.
+  std::map<std::u16string, WindowHandle> windowsByTitle;
+  std::map<WindowHandle, std::u16string> classOf;
+  WindowHandle foreground = 0;
+  bool activationFails = false;  // activation reports failure and changes nothing
+
+  // Clock: MonotonicSeconds/SecondsSinceMidnight return `now`, then add `tick`.
+  double now = 1000.0;
+  double tick = 0.01;
+  float midnightOffset = 0.0f;  // SecondsSinceMidnight = now - midnightOffset
+
+  // Files read by ReadFileBytes: path -> bytes; a missing path fails.
+  std::map<std::u16string, std::string> files;
+  std::u16string currentDirectory = u"C:\\work";
+
+  // Entry points.
+  std::int32_t platformId = 2;         // reported by GetVersionEx
+  bool versionQueryFails = false;      // GetVersionExA returns 0
+  bool versionAMissing = false;        // no GetVersionExA entry at all
+  std::u16string modulePath = u"C:\\Program Files\\vorn3\\tovrin.exe";
+  bool moduleLookupFails = false;
+  // INI contents: file -> section -> key -> value (raw, as in the file).
+  std::map<std::u16string, std::map<std::u16string, std::map<std::u16string, std::u16string>>> ini;
+  std::intptr_t instanceHandle = 0x400000;
+
+  // Called after each recorded call, for tests that change the world while
+  // an operation runs (e.g. a window that closes during the settling wait).
+  std::function<void(const std::string& call)> onCall;
+};
+
+// The fake's state; Reset() gives a fresh world and installs the fake entry
+// points into the platform call layer (which also forgets its cached id).
+World& State();
+void Reset();
+
+// Appends a call to the log (and runs onCall).
+void Record(const std::string& call);
+// Installs the fake entry points again after a test changed versionAMissing.
+void Reinstall();
+
+// Count of recorded calls that begin with `prefix`.
+int Count(const std::string& prefix);
+// Index of the first recorded call that begins with prefix at or after from, or -1.
+int Find(const std::string& prefix, int from = 0);
+
+}  // namespace fake
