@@ -1,1 +1,219 @@
-// placeholder
+// Command1_Click: the send command of marlet.
+//
+// The command reads Combo1's choice, rebuilds the template it belongs to (a
+// head item starting with "■" plus its continuation pieces), keeps what
+// follows the label's ": ", passes that through the clipboard, prepares it,
+// asks what the template's kind needs and delivers the result to SQL*Plus.
+//
+// Operations that fail are skipped and set the failure mark; the mark is
+// looked at once, right after the clipboard pass, and then closes the window
+// without sending anything. No failure is shown to the user.
+#include "issue_command.h"
+
+#include <string>
+
+#include "delivery.h"
+#include "form1.h"
+#include "platform_ops.h"
+#include "statement_text.h"
+#include "text.h"
+
+namespace {
+
+constexpr char16_t kHeadMark = u'■';  // U+25A0: first character of a head item
+constexpr std::size_t kPieceIndent = 3;   // leading units of a continuation piece
+const std::u16string kLabelSeparator = u": ";
+const std::u16string kCrLf = u"\r\n";
+
+// The labels that give a template its kind. Each is tested as a prefix of the
+// list's current text.
+const std::u16string kLabelCommitQuestion = u"■コミット or ロールバック: ";
+const std::u16string kLabelTableLayout = u"■テーブルレイアウト: ";
+const std::u16string kLabelTableCopy = u"■テーブルコピー: ";
+const std::u16string kLabelTableClear = u"■テーブルクリア: ";
+const std::u16string kLabelTableDrop = u"■テーブル削除: ";
+const std::u16string kLabelRecordSelect = u"■レコード参照: ";
+const std::u16string kLabelRecordInsert = u"■レコード追加: ";
+const std::u16string kLabelRecordUpdate = u"■レコード修正: ";
+const std::u16string kLabelRecordDelete = u"■レコード削除: ";
+
+// Edit kind.
+const std::u16string kEditPrompt = u"SQL を編集入力して下さい。";
+const std::u16string kEditTitle = u"SQL 発行";
+
+// Table layout kind.
+const std::u16string kLayoutPrompt = u"テーブル名を入力して下さい。";
+const std::u16string kLayoutTitle = u"テーブルレイアウト";
+const std::u16string kLayoutDefaultTable = u"受注m";
+const std::u16string kDescribe = u"describe ";
+
+// Commit question kind. The two lines are joined by a lone LF.
+const std::u16string kCommitQuestion =
+    u"トランザクションをコミットしますか?\n"
+    u"はい = commit、いいえ = rollback、ｷｬﾝｾﾙ = なにもしない";
+const std::u16string kCommitTitle = u"コミット or ロールバック";
+const std::u16string kCommit = u"commit;";
+const std::u16string kRollback = u"rollback;";
+
+bool BeginsWithHead(const std::u16string& s) { return !s.empty() && s[0] == kHeadMark; }
+
+// Reads the current text; a failed read leaves `out` empty and sets `failed`.
+std::u16string ReadCurrentText(bool& failed) {
+  std::u16string out;
+  if (!ListGetCurrentText(out)) {
+    failed = true;
+    out.clear();
+  }
+  return out;
+}
+
+// Selects item `index` and reads its text. False (and `failed` set) when the
+// selection or the read fails.
+bool ReadItem(int index, std::u16string& out, bool& failed) {
+  out.clear();
+  if (!ListSetSelectedIndex(index)) {
+    failed = true;
+    return false;
+  }
+  if (!ListGetCurrentText(out)) {
+    failed = true;
+    out.clear();
+    return false;
+  }
+  return true;
+}
+
+// The answer of an input box, trimmed; empty after a cancel.
+std::u16string AskTrimmed(const std::u16string& prompt, const std::u16string& title,
+                          const std::u16string& defaultText) {
+  return text::Trim(ShowInputBox(prompt, title, defaultText));
+}
+
+}  // namespace
+
+void Command1_Click() {
+  bool failed = false;
+  bool askCommit = false;
+  bool askTableName = false;
+  bool askEdit = false;
+  std::u16string working;
+
+  // The kinds come from the current text as it is before the selection moves.
+  const std::u16string current = ReadCurrentText(failed);
+  if (text::StartsWith(current, kLabelCommitQuestion)) askCommit = true;
+  if (text::StartsWith(current, kLabelTableLayout)) askTableName = true;
+  if (text::StartsWith(current, kLabelTableCopy)) askEdit = true;
+  if (text::StartsWith(current, kLabelTableClear)) askEdit = true;
+  if (text::StartsWith(current, kLabelTableDrop)) askEdit = true;
+  if (text::StartsWith(current, kLabelRecordSelect)) askEdit = true;
+  if (text::StartsWith(current, kLabelRecordInsert)) askEdit = true;
+  if (text::StartsWith(current, kLabelRecordUpdate)) askEdit = true;
+  if (text::StartsWith(current, kLabelRecordDelete)) askEdit = true;
+
+  // Walk up from a continuation piece to its template's head item, which
+  // stays selected. Text that is neither is the user's own typing.
+  if (!BeginsWithHead(current)) {
+    int start = ListSelectedIndex();
+    const int count = ListCount();
+    if (start >= count) {
+      // An index past the last item cannot be selected; start from the last
+      // item rather than trying every index above it.
+      failed = true;
+      start = count - 1;
+    }
+    bool foundHead = false;
+    for (int i = start; i >= 0; --i) {
+      std::u16string item;
+      if (ReadItem(i, item, failed) && BeginsWithHead(item)) {
+        foundHead = true;
+        break;
+      }
+    }
+    if (!foundHead) {
+      const std::u16string typed = text::Trim(current);
+      if (typed.empty()) return;  // nothing typed: the window stays open
+      working = typed;
+      const char16_t last = working.back();
+      if (last != u';' && last != u'/') working.push_back(u';');
+    }
+  }
+
+  // Gather the selected template: the head item and the continuation pieces
+  // below it, up to the next head item or the end of the list.
+  const int selected = ListSelectedIndex();
+  if (selected > -1) {
+    working = ReadCurrentText(failed);
+    const int last = ListCount() - 1;
+    for (int i = selected; i < last;) {
+      ++i;
+      std::u16string piece;
+      if (!ReadItem(i, piece, failed)) continue;
+      if (BeginsWithHead(piece)) break;
+      if (piece.size() < kPieceIndent) {
+        failed = true;  // too short to hold its indent: the piece is lost
+        continue;
+      }
+      working.append(piece, kPieceIndent, std::u16string::npos);
+    }
+
+    const std::size_t colon = working.find(kLabelSeparator);
+    if (colon == std::u16string::npos) return;  // no label: the window stays open
+    working.erase(0, colon + kLabelSeparator.size());
+
+    // The text goes through the clipboard and the text read back is used.
+    if (!ClipboardSetText(working)) failed = true;
+    std::u16string readBack;
+    if (ClipboardGetText(readBack)) {
+      working = readBack;
+    } else {
+      failed = true;
+      working.clear();
+    }
+  }
+
+  if (failed) {
+    Form1Close();
+    return;
+  }
+
+  std::u16string output = PrepareStatementText(working, false);
+  if (output.empty()) {
+    Form1Close();
+    return;
+  }
+
+  if (askEdit) {
+    // The prepared text always ends with CR LF; the box shows it without.
+    const std::u16string shown = output.substr(0, output.size() - kCrLf.size());
+    std::u16string answer = AskTrimmed(kEditPrompt, kEditTitle, shown);
+    if (answer.empty()) {
+      output.clear();
+    } else {
+      if (answer.back() != u';') answer.push_back(u';');
+      output = answer + kCrLf;
+    }
+  }
+
+  if (askTableName) {
+    const std::u16string table = AskTrimmed(kLayoutPrompt, kLayoutTitle, kLayoutDefaultTable);
+    if (table.empty()) {
+      output.clear();
+    } else {
+      output = kDescribe + table + u";" + kCrLf;
+    }
+  }
+
+  if (askCommit) {
+    const int answer = ShowMessageBox(kCommitQuestion, kMbYesNoCancelQuestion, kCommitTitle);
+    if (answer == kIdYes) {
+      output = kCommit + kCrLf;
+    } else if (answer == kIdNo) {
+      output = kRollback + kCrLf;
+    } else {
+      output.clear();
+    }
+  }
+
+  DeliverToSqlPlus(output, Form1Handle(), false);
+  Form1Close();
+}
