@@ -1,0 +1,162 @@
+#include <gtest/gtest.h>
+
+#include "delivery.h"
+#include "fake_platform.h"
+#include "text.h"
+
+namespace {
+
+const std::u16string kIni = u"c:\\vorn3\\tovrin.ini";
+constexpr WindowHandle kSqlPlus = 77;
+constexpr WindowHandle kOwn = 5;
+
+class Delivery : public ::testing::Test {
+ protected:
+  void SetUp() override { fake::Reset(); }
+
+  void SqlPlusRunning(const std::u16string& windowClass = u"sqlplusWClass") {
+    fake::State().windowsByTitle[u"Oracle SQL*Plus"] = kSqlPlus;
+    fake::State().classOf[kSqlPlus] = windowClass;
+  }
+  void Active(const std::u16string& value) { fake::State().ini[kIni][u"sql plus"][u"active"] = value; }
+
+  // The calls that matter to SQL*Plus, in order, without the setup noise.
+  std::vector<std::string> Actions() {
+    std::vector<std::string> out;
+    for (const auto& c : fake::State().calls) {
+      for (const char* p : {"ClipboardSetText", "FindWindow", "GetPrivateProfileString", "ActivateWindowByTitle",
+                            "PumpPendingEvents", "SendKeystrokes", "PostMessage"}) {
+        if (c.rfind(p, 0) == 0) out.push_back(c);
+      }
+    }
+    return out;
+  }
+};
+
+TEST_F(Delivery, CommandModeWithoutSettingsPostsPasteCommand) {
+  SqlPlusRunning();
+  DeliverToSqlPlus(u"select 1;\r\n", kOwn, true);
+  EXPECT_EQ(Actions(), (std::vector<std::string>{
+                           "ClipboardSetText(select 1;\r\n)",
+                           "FindWindowW(sqlplusWClass,Oracle SQL*Plus)",
+                           "GetPrivateProfileStringW(sql plus,active,,200,c:\\vorn3\\tovrin.ini)",
+                           "PostMessageW(77,273,201,0)",
+                       }));
+  EXPECT_EQ(fake::State().clipboard, u"select 1;\r\n");
+}
+
+TEST_F(Delivery, OnlyTheWordYesSelectsKeystrokeMode) {
+  for (const char16_t* value : {u"y", u"true", u"1", u"no", u"yes please", u""}) {
+    fake::Reset();
+    SqlPlusRunning();
+    Active(value);
+    DeliverToSqlPlus(u"x;\r\n", kOwn, false);
+    EXPECT_EQ(fake::Count("PostMessageW(77,273,201,0)"), 1) << text::ToUtf8(value);
+    EXPECT_EQ(fake::Count("SendKeystrokes") + fake::Count("ActivateWindowByTitle"), 0);
+  }
+  for (const char16_t* value : {u"yes", u"YES", u"  yEs  "}) {
+    fake::Reset();
+    SqlPlusRunning();
+    Active(value);
+    DeliverToSqlPlus(u"x;\r\n", kOwn, false);
+    EXPECT_EQ(fake::Count("SendKeystrokes(+{INSERT})"), 1) << text::ToUtf8(value);
+    EXPECT_EQ(fake::Count("PostMessage"), 0);
+  }
+}
+
+TEST_F(Delivery, KeystrokeModeWithoutSettlingActivatesPumpsTypesPumps) {
+  SqlPlusRunning();
+  Active(u"yes");
+  DeliverToSqlPlus(u"x;\r\n", kOwn, false);
+  const auto actions = Actions();
+  const std::vector<std::string> tail(actions.end() - 4, actions.end());
+  EXPECT_EQ(tail, (std::vector<std::string>{"ActivateWindowByTitle(Oracle SQL*Plus)", "PumpPendingEvents()",
+                                            "SendKeystrokes(+{INSERT})", "PumpPendingEvents()"}));
+}
+
+TEST_F(Delivery, SettlingReactivatesForOneSecondBeforeTheKeystroke) {
+  SqlPlusRunning();
+  Active(u"yes");
+  fake::State().tick = 0.001;
+  double firstActivation = -1, keystroke = -1;
+  fake::State().onCall = [&](const std::string& c) {
+    if (c.rfind("ActivateWindowByTitle", 0) == 0 && firstActivation < 0) firstActivation = fake::State().now;
+    if (c.rfind("SendKeystrokes", 0) == 0) keystroke = fake::State().now;
+  };
+  DeliverToSqlPlus(u"x;\r\n", kOwn, true);
+  EXPECT_GE(keystroke - firstActivation, 1.0);
+  EXPECT_LT(keystroke - firstActivation, 1.1);
+  EXPECT_GT(fake::Count("ActivateWindowByTitle"), 100);
+  EXPECT_EQ(fake::Count("SendKeystrokes(+{INSERT})"), 1);
+}
+
+TEST_F(Delivery, SettlingWaitIsNotFooledByTheTimeOfDayWrapping) {
+  SqlPlusRunning();
+  Active(u"yes");
+  fake::State().now = 86399.5;  // half a second before midnight
+  fake::State().midnightOffset = 0;
+  fake::State().tick = 0.01;
+  DeliverToSqlPlus(u"x;\r\n", kOwn, true);
+  EXPECT_EQ(fake::Count("SendKeystrokes(+{INSERT})"), 1);
+  EXPECT_NEAR(fake::State().now, 86400.5, 0.05);
+}
+
+TEST_F(Delivery, WindowOfAnotherClassIsFoundByTitleAlone) {
+  SqlPlusRunning(u"SomeOtherClass");
+  DeliverToSqlPlus(u"x;\r\n", kOwn, false);
+  EXPECT_EQ(fake::Count("FindWindowW(sqlplusWClass,Oracle SQL*Plus)"), 1);
+  EXPECT_EQ(fake::Count("FindWindowW(<null>,Oracle SQL*Plus)"), 1);
+  EXPECT_EQ(fake::Count("PostMessageW(77,273,201,0)"), 1);
+}
+
+TEST_F(Delivery, NoSqlPlusLeavesTheTextOnTheClipboardAndNothingElse) {
+  Active(u"yes");
+  DeliverToSqlPlus(u"select 1;\r\n", kOwn, true);
+  EXPECT_EQ(fake::State().clipboard, u"select 1;\r\n");
+  EXPECT_EQ(Actions(), (std::vector<std::string>{"ClipboardSetText(select 1;\r\n)",
+                                                 "FindWindowW(sqlplusWClass,Oracle SQL*Plus)",
+                                                 "FindWindowW(<null>,Oracle SQL*Plus)"}));
+}
+
+TEST_F(Delivery, EmptyTextIsStillDelivered) {
+  SqlPlusRunning();
+  fake::State().clipboard = u"old";
+  DeliverToSqlPlus(u"", kOwn, false);
+  EXPECT_EQ(fake::State().clipboard, u"");
+  EXPECT_EQ(fake::Count("PostMessageW(77,273,201,0)"), 1);
+}
+
+TEST_F(Delivery, FailedClipboardWriteDoesNotStopTheDelivery) {
+  SqlPlusRunning();
+  fake::State().clipboardWriteFails = true;
+  DeliverToSqlPlus(u"x;\r\n", kOwn, false);
+  EXPECT_EQ(fake::Count("PostMessageW(77,273,201,0)"), 1);
+}
+
+TEST_F(Delivery, KeystrokeIsNeverTypedIntoAnotherProgram) {
+  SqlPlusRunning();
+  Active(u"yes");
+  fake::State().windowsByTitle[u"Notepad"] = 90;
+  fake::State().foreground = 90;
+  fake::State().activationFails = true;
+  DeliverToSqlPlus(u"x;\r\n", kOwn, true);
+  EXPECT_EQ(fake::Count("SendKeystrokes"), 0);
+  EXPECT_EQ(fake::Count("PostMessageW(77,273,201,0)"), 1);
+}
+
+TEST_F(Delivery, SqlPlusClosingDuringTheSettlingWaitEndsQuietly) {
+  SqlPlusRunning();
+  Active(u"yes");
+  int activations = 0;
+  fake::State().onCall = [&](const std::string& c) {
+    if (c.rfind("ActivateWindowByTitle", 0) == 0 && ++activations == 10) {
+      fake::State().windowsByTitle.clear();
+      fake::State().foreground = 0;
+    }
+  };
+  DeliverToSqlPlus(u"x;\r\n", kOwn, true);
+  EXPECT_EQ(fake::Count("SendKeystrokes"), 0);
+  EXPECT_EQ(fake::Count("PostMessageW(77,273,201,0)"), 1);  // the post to a gone window just fails
+}
+
+}  // namespace
