@@ -1,0 +1,263 @@
+// A small console tool that sets and inspects the clipboard for the tests.
+//
+//   clipboard_tool set-file PATH     UTF-8 file -> clipboard (CF_UNICODETEXT)
+//   clipboard_tool set-units PATH    raw UTF-16LE file -> clipboard, as is
+//                                    (NULs and lone surrogates included)
+//   clipboard_tool get-file PATH     clipboard -> PATH as one JSON object:
+//                                    {"readable":bool,"formats":[ids],
+//                                     "text":".." or null}
+//   clipboard_tool get-units PATH    clipboard text -> raw UTF-16LE file
+//   clipboard_tool set-bitmap        a small picture only (CF_BITMAP)
+//   clipboard_tool empty             empties the clipboard
+//   clipboard_tool hold UNTIL_FILE   opens the clipboard, prints "holding",
+//                                    keeps it open until UNTIL_FILE exists
+//                                    (at most two minutes)
+//   clipboard_tool post ID           posts WM_COMMAND ID to the window titled
+//                                    "Oracle SQL*Plus"; fails when none
+//
+// Files are used for text because non-ASCII arguments arrive corrupted under
+// Wine. Exit code 0 on success, 1 on failure, 2 on bad usage.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+bool ReadWholeFile(const wchar_t* path, std::string& out) {
+  FILE* f = _wfopen(path, L"rb");
+  if (!f) return false;
+  out.clear();
+  char buf[65536];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+  bool ok = !std::ferror(f);
+  std::fclose(f);
+  return ok;
+}
+
+bool WriteWholeFile(const wchar_t* path, const void* data, size_t size) {
+  FILE* f = _wfopen(path, L"wb");
+  if (!f) return false;
+  bool ok = size == 0 || std::fwrite(data, 1, size, f) == size;
+  ok = std::fclose(f) == 0 && ok;
+  return ok;
+}
+
+// Another program may have the clipboard open for a moment: retry for a
+// few seconds before giving up.
+bool OpenClipboardPatiently() {
+  for (int attempt = 0; attempt < 250; ++attempt) {
+    if (OpenClipboard(nullptr)) return true;
+    Sleep(20);
+  }
+  return false;
+}
+
+bool SetUnits(const std::wstring& units) {
+  HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, (units.size() + 1) * sizeof(wchar_t));
+  if (!mem) return false;
+  wchar_t* p = static_cast<wchar_t*>(GlobalLock(mem));
+  std::memcpy(p, units.data(), units.size() * sizeof(wchar_t));
+  p[units.size()] = 0;
+  GlobalUnlock(mem);
+  if (!OpenClipboardPatiently()) {
+    GlobalFree(mem);
+    return false;
+  }
+  EmptyClipboard();
+  bool ok = SetClipboardData(CF_UNICODETEXT, mem) != nullptr;
+  if (!ok) GlobalFree(mem);
+  CloseClipboard();
+  return ok;
+}
+
+int SetFile(const wchar_t* path) {
+  std::string bytes;
+  if (!ReadWholeFile(path, bytes)) return 1;
+  std::wstring units;
+  if (!bytes.empty()) {
+    int n = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    if (n <= 0) return 1;
+    units.resize(n);
+    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), &units[0], n);
+  }
+  return SetUnits(units) ? 0 : 1;
+}
+
+int SetUnitsFile(const wchar_t* path) {
+  std::string bytes;
+  if (!ReadWholeFile(path, bytes)) return 1;
+  std::wstring units(bytes.size() / 2, L'\0');
+  if (!units.empty()) std::memcpy(&units[0], bytes.data(), units.size() * 2);
+  return SetUnits(units) ? 0 : 1;
+}
+
+// Reads the clipboard: whether it could be opened, the formats on it, and
+// its Unicode text when it has one (up to the first NUL).
+struct Contents {
+  bool readable = false;
+  bool hasText = false;
+  std::vector<UINT> formats;
+  std::wstring text;
+};
+
+Contents Read() {
+  Contents c;
+  if (!OpenClipboardPatiently()) return c;
+  c.readable = true;
+  for (UINT f = EnumClipboardFormats(0); f != 0; f = EnumClipboardFormats(f)) c.formats.push_back(f);
+  HANDLE data = GetClipboardData(CF_UNICODETEXT);
+  if (data) {
+    const wchar_t* p = static_cast<const wchar_t*>(GlobalLock(data));
+    if (p) {
+      size_t max = GlobalSize(data) / sizeof(wchar_t);
+      size_t n = 0;
+      while (n < max && p[n] != 0) ++n;
+      c.text.assign(p, n);
+      c.hasText = true;
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  return c;
+}
+
+void AppendJsonString(std::string& out, const std::wstring& s) {
+  char buf[16];
+  for (size_t i = 0; i < s.size(); ++i) {
+    unsigned c = static_cast<unsigned short>(s[i]);
+    unsigned next = i + 1 < s.size() ? static_cast<unsigned short>(s[i + 1]) : 0;
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20 || c == 0x7f) {
+      std::snprintf(buf, sizeof buf, "\\u%04x", c);
+      out += buf;
+    } else if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xc0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3f));
+    } else if (c >= 0xd800 && c <= 0xdbff && next >= 0xdc00 && next <= 0xdfff) {
+      unsigned cp = 0x10000 + ((c - 0xd800) << 10) + (next - 0xdc00);
+      ++i;
+      out += static_cast<char>(0xf0 | (cp >> 18));
+      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3f));
+      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3f));
+      out += static_cast<char>(0x80 | (cp & 0x3f));
+    } else if (c >= 0xd800 && c <= 0xdfff) {
+      std::snprintf(buf, sizeof buf, "\\u%04x", c);
+      out += buf;
+    } else {
+      out += static_cast<char>(0xe0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3f));
+      out += static_cast<char>(0x80 | (c & 0x3f));
+    }
+  }
+}
+
+int GetFile(const wchar_t* path) {
+  Contents c = Read();
+  std::string json = "{\"readable\":";
+  json += c.readable ? "true" : "false";
+  json += ",\"formats\":[";
+  for (size_t i = 0; i < c.formats.size(); ++i) {
+    if (i) json += ',';
+    json += std::to_string(c.formats[i]);
+  }
+  json += "],\"text\":";
+  if (c.hasText) {
+    json += '"';
+    AppendJsonString(json, c.text);
+    json += '"';
+  } else {
+    json += "null";
+  }
+  json += "}\n";
+  return WriteWholeFile(path, json.data(), json.size()) ? 0 : 1;
+}
+
+int GetUnits(const wchar_t* path) {
+  Contents c = Read();
+  if (!c.readable) return 1;
+  return WriteWholeFile(path, c.text.data(), c.text.size() * sizeof(wchar_t)) ? 0 : 1;
+}
+
+int SetBitmap() {
+  HDC screen = GetDC(nullptr);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, 16, 16);
+  if (bitmap) {
+    HDC dc = CreateCompatibleDC(screen);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    RECT r = {0, 0, 16, 16};
+    HBRUSH brush = CreateSolidBrush(RGB(200, 40, 40));
+    FillRect(dc, &r, brush);
+    DeleteObject(brush);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+  }
+  ReleaseDC(nullptr, screen);
+  if (!bitmap) return 1;
+  if (!OpenClipboardPatiently()) {
+    DeleteObject(bitmap);
+    return 1;
+  }
+  EmptyClipboard();
+  bool ok = SetClipboardData(CF_BITMAP, bitmap) != nullptr;
+  CloseClipboard();
+  if (!ok) DeleteObject(bitmap);
+  return ok ? 0 : 1;
+}
+
+int Empty() {
+  if (!OpenClipboardPatiently()) return 1;
+  bool ok = EmptyClipboard() != 0;
+  CloseClipboard();
+  return ok ? 0 : 1;
+}
+
+int Hold(const wchar_t* untilFile) {
+  if (!OpenClipboardPatiently()) return 1;
+  std::printf("holding\n");
+  std::fflush(stdout);
+  // Bounded, so that a test that dies cannot leave the clipboard locked.
+  for (int i = 0; i < 6000; ++i) {
+    if (GetFileAttributesW(untilFile) != INVALID_FILE_ATTRIBUTES) break;
+    Sleep(20);
+  }
+  CloseClipboard();
+  std::printf("released\n");
+  std::fflush(stdout);
+  return 0;
+}
+
+int Post(const wchar_t* id) {
+  HWND window = FindWindowW(nullptr, L"Oracle SQL*Plus");
+  if (!window) return 1;
+  WPARAM command = static_cast<WPARAM>(std::wcstoul(id, nullptr, 10) & 0xffff);
+  return PostMessageW(window, WM_COMMAND, command, 0) ? 0 : 1;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 2) return 2;
+  std::wstring command = argv[1];
+  const wchar_t* arg = argc > 2 ? argv[2] : nullptr;
+  if (command == L"set-file" && arg) return SetFile(arg);
+  if (command == L"set-units" && arg) return SetUnitsFile(arg);
+  if (command == L"get-file" && arg) return GetFile(arg);
+  if (command == L"get-units" && arg) return GetUnits(arg);
+  if (command == L"set-bitmap") return SetBitmap();
+  if (command == L"empty") return Empty();
+  if (command == L"hold" && arg) return Hold(arg);
+  if (command == L"post" && arg) return Post(arg);
+  std::fprintf(stderr, "usage: clipboard_tool set-file|set-units|get-file|get-units PATH | set-bitmap | empty | "
+                       "hold UNTIL_FILE | post ID\n");
+  return 2;
+}
