@@ -1,1 +1,282 @@
-// placeholder
+// The template catalogue of marlet: the built-in templates, the reader of the
+// user's template file and the split of long templates into list items.
+#include "templates.h"
+
+#include <algorithm>
+#include <exception>
+#include <string_view>
+
+#include "form1.h"
+#include "platform_calls.h"
+#include "platform_ops.h"
+#include "text.h"
+
+const char16_t kTemplateFilePath[] = u"c:\\vorn3\\marlet.txt";
+
+namespace {
+
+constexpr char16_t kHeaderMark = u'\u25A0';  // ■
+constexpr char16_t kReplacement = u'\uFFFD';
+const std::u16string kContinuationPrefix = u"   ";
+const std::u16string kLabelEnd = u": ";
+
+// ---- Decoding ---------------------------------------------------------------
+
+// Decodes UTF-8 from bytes[begin, end). With `strict`, stops at the first
+// ill-formed sequence and returns false (out is then unusable); otherwise each
+// byte that does not start a well-formed sequence becomes U+FFFD. Well-formed
+// means what text::IsValidUtf8 accepts: shortest form, no surrogates, at most
+// U+10FFFF.
+bool DecodeUtf8(const std::string& bytes, std::size_t begin, bool strict, std::u16string& out) {
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  const std::size_t end = bytes.size();
+  out.clear();
+  out.reserve(end - begin);
+  std::size_t i = begin;
+  while (i < end) {
+    const unsigned char b0 = p[i];
+    if (b0 < 0x80) {
+      // Runs of ASCII are the common case; copy them without further tests.
+      std::size_t j = i + 1;
+      while (j < end && p[j] < 0x80) ++j;
+      for (std::size_t k = i; k < j; ++k) out.push_back(static_cast<char16_t>(p[k]));
+      i = j;
+      continue;
+    }
+    std::size_t n = 0;
+    char32_t cp = 0;
+    char32_t min = 0;
+    if ((b0 & 0xE0) == 0xC0) {
+      n = 2, cp = b0 & 0x1F, min = 0x80;
+    } else if ((b0 & 0xF0) == 0xE0) {
+      n = 3, cp = b0 & 0x0F, min = 0x800;
+    } else if ((b0 & 0xF8) == 0xF0) {
+      n = 4, cp = b0 & 0x07, min = 0x10000;
+    }
+    bool ok = n != 0 && i + n <= end;
+    for (std::size_t k = 1; ok && k < n; ++k) {
+      if ((p[i + k] & 0xC0) != 0x80) {
+        ok = false;
+      } else {
+        cp = (cp << 6) | (p[i + k] & 0x3F);
+      }
+    }
+    if (ok && (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) ok = false;
+    if (!ok) {
+      if (strict) return false;
+      out.push_back(kReplacement);
+      ++i;
+      continue;
+    }
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(cp));
+    }
+    i += n;
+  }
+  return true;
+}
+
+// UTF-16 LE from bytes[begin, end). Unpaired surrogates are kept as the code
+// units they are (the list shows whatever it shows for them; nothing is lost);
+// an odd last byte, half a code unit, becomes U+FFFD.
+std::u16string DecodeUtf16Le(const std::string& bytes, std::size_t begin) {
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  const std::size_t count = (bytes.size() - begin) / 2;
+  std::u16string out;
+  out.reserve(count + 1);
+  for (std::size_t k = 0; k < count; ++k) {
+    const std::size_t i = begin + 2 * k;
+    out.push_back(static_cast<char16_t>(p[i] | (p[i + 1] << 8)));
+  }
+  if ((bytes.size() - begin) % 2 != 0) out.push_back(kReplacement);
+  return out;
+}
+
+// Stand-in for a missing ANSI converter: every byte is the code point of the
+// same value (ISO 8859-1).
+std::u16string DecodeLatin1(const std::string& bytes) {
+  std::u16string out;
+  out.reserve(bytes.size());
+  for (const char c : bytes) out.push_back(static_cast<char16_t>(static_cast<unsigned char>(c)));
+  return out;
+}
+
+bool HasByteAbove127(const std::string& bytes) {
+  for (const char c : bytes) {
+    if (static_cast<unsigned char>(c) > 127) return true;
+  }
+  return false;
+}
+
+// ---- Lines --------------------------------------------------------------------
+
+// Reads the template text line by line, as a classic line-input reader reads
+// a file: a line ends at CR LF or at a lone CR, a lone LF is part of the line,
+// and the break after the last line does not start another (empty) line. So
+// "■A\r\n" is one line, "■A", and after reading it the text is at its end;
+// "■A\r\n\r\n" is two lines, "■A" and "".
+struct LineReader {
+  std::u16string_view text;
+  std::size_t pos = 0;
+};
+
+bool AtEnd(const LineReader& reader) { return reader.pos >= reader.text.size(); }
+
+std::u16string_view ReadLine(LineReader& reader) {
+  const std::u16string_view rest = reader.text.substr(reader.pos);
+  const std::size_t cr = rest.find(text::kCr);
+  if (cr == std::u16string_view::npos) {
+    reader.pos = reader.text.size();
+    return rest;
+  }
+  reader.pos += cr + 1;
+  if (reader.pos < reader.text.size() && reader.text[reader.pos] == text::kLf) ++reader.pos;
+  return rest.substr(0, cr);
+}
+
+bool IsHeader(std::u16string_view line) { return !line.empty() && line[0] == kHeaderMark; }
+
+bool IsSeparator(std::u16string_view line) {
+  return line.size() >= 2 && line[0] == u'=' && line[1] == u'=';
+}
+
+bool IsBlank(std::u16string_view line) {
+  return line.find_first_not_of(text::kSpace) == std::u16string_view::npos;
+}
+
+std::u16string_view WithoutTrailingSpaces(std::u16string_view s) {
+  std::size_t end = s.size();
+  while (end > 0 && s[end - 1] == text::kSpace) --end;
+  return s.substr(0, end);
+}
+
+std::u16string_view WithoutLeadingSpaces(std::u16string_view s) {
+  std::size_t begin = 0;
+  while (begin < s.size() && s[begin] == text::kSpace) ++begin;
+  return s.substr(begin);
+}
+
+// Appends the list items of one template to `items`, cutting by index so that
+// a template of any length is split in one pass.
+void AppendPieces(const std::u16string& entry, std::vector<std::u16string>& items) {
+  const std::size_t n = entry.size();
+  if (n == 0) return;
+  if (n <= kTemplatePieceLength) {
+    items.push_back(entry);
+    return;
+  }
+  items.push_back(entry.substr(0, kTemplatePieceLength));
+  for (std::size_t at = kTemplatePieceLength; at < n; at += kTemplatePieceLength) {
+    const std::size_t length = std::min(kTemplatePieceLength, n - at);
+    std::u16string piece;
+    piece.reserve(kContinuationPrefix.size() + length);
+    piece.append(kContinuationPrefix);
+    piece.append(entry, at, length);
+    items.push_back(std::move(piece));
+  }
+}
+
+}  // namespace
+
+const std::vector<std::u16string>& BuiltInTemplates() {
+  static const std::vector<std::u16string> templates = {
+      u"■コミット or ロールバック: commit; or rollback;",
+      u"■dbms_output: set serverout on;",
+      u"■テーブルレイアウト: describe 受注m;",
+      u"■テーブルリスト: select * from tab;",
+      u"■テーブルコピー: create table 受注w as select * from 受注m;",
+      u"■テーブルクリア: truncate table ダミー;",
+      u"■テーブル削除: drop table/view ダミー;",
+      u"■レコード参照: select * from ダミー where ... order by ...;",
+      u"■レコード追加: insert into ダミー () values ();",
+      u"■レコード修正: update ダミー set ... where ...;",
+      u"■レコード削除: delete from ダミー where ...;",
+  };
+  return templates;
+}
+
+std::vector<std::u16string> SplitTemplate(const std::u16string& entry) {
+  std::vector<std::u16string> items;
+  AppendPieces(entry, items);
+  return items;
+}
+
+std::u16string DecodeTemplateFile(const std::string& bytes,
+                                  std::u16string (*ansiToWide)(const std::string&)) {
+  std::u16string out;
+  if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF &&
+      static_cast<unsigned char>(bytes[1]) == 0xBB && static_cast<unsigned char>(bytes[2]) == 0xBF) {
+    DecodeUtf8(bytes, 3, false, out);
+    return out;
+  }
+  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+      static_cast<unsigned char>(bytes[1]) == 0xFE) {
+    return DecodeUtf16Le(bytes, 2);
+  }
+  // Without a mark: well-formed UTF-8 with something beyond ASCII is taken as
+  // UTF-8 (an editor's default today). Shift-JIS text with Japanese in it is
+  // practically never well-formed UTF-8, so it falls through to the code page.
+  if (HasByteAbove127(bytes) && DecodeUtf8(bytes, 0, true, out)) return out;
+  if (ansiToWide == nullptr) return DecodeLatin1(bytes);
+  return ansiToWide(bytes);
+}
+
+// The reading follows the classic loop over a line-input file, step by step;
+// "at its end" means that no line is left after the one just read (see
+// LineReader). Hence a header that is the file's last line gives no template,
+// whether or not a line break follows it, while a header followed by one empty
+// last line ("■A\r\n\r\n") gives its bare label.
+std::vector<std::u16string> ParseTemplateText(const std::u16string& text) {
+  std::vector<std::u16string> items;
+  LineReader reader{text};
+  std::u16string_view line;
+  if (!AtEnd(reader)) line = ReadLine(reader);
+  for (;;) {
+    // Skip to the next header (everything before the first is preamble).
+    while (!IsHeader(line) && !AtEnd(reader)) line = ReadLine(reader);
+    if (AtEnd(reader)) break;
+
+    std::u16string entry(WithoutTrailingSpaces(line));
+    entry.append(kLabelEnd);
+    // The body is collected straight behind the label. Only the first kept
+    // line can carry leading spaces of the body (blank lines are dropped, so
+    // it holds something else too), and every kept line ends with CR LF, so
+    // trimming the whole body comes down to trimming that first line's start.
+    bool first = true;
+    while (!AtEnd(reader)) {
+      line = ReadLine(reader);
+      if (IsHeader(line)) break;
+      if (IsSeparator(line) || IsBlank(line)) continue;
+      std::u16string_view kept = WithoutTrailingSpaces(line);
+      if (first) kept = WithoutLeadingSpaces(kept);
+      first = false;
+      entry.append(kept);
+      entry.push_back(text::kCr);
+      entry.push_back(text::kLf);
+    }
+    AppendPieces(entry, items);
+  }
+  return items;
+}
+
+void FillTemplateList() {
+  for (const std::u16string& item : BuiltInTemplates()) ListAddItem(item);
+  // A file too large for memory ends the reading like any other read error:
+  // silently, with the items added so far kept.
+  try {
+    std::vector<std::u16string> items;
+    {
+      std::string bytes;
+      if (!ReadFileBytes(kTemplateFilePath, bytes)) return;
+      const std::u16string fileText = DecodeTemplateFile(bytes, calls::Entries().AnsiToWide);
+      bytes = std::string();
+      items = ParseTemplateText(fileText);
+    }
+    for (const std::u16string& item : items) ListAddItem(item);
+  } catch (const std::exception&) {
+  }
+}
