@@ -1,1 +1,239 @@
-// placeholder
+// The input box: a dialog built in memory (no resource), laid out when it
+// opens so that a long prompt or a default text of several lines fits.
+// input_box_win.h lists the control ids for tools that drive it.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "input_box_win.h"
+#include "platform_ops.h"
+#include "wide_win.h"
+
+namespace {
+
+// Layout in dialog units.
+constexpr int kMargin = 7;
+constexpr int kPromptWidth = 200;
+constexpr int kButtonWidth = 50;
+constexpr int kButtonHeight = 14;
+constexpr int kButtonGap = 4;
+constexpr int kMaxPromptHeight = 160;
+constexpr int kLineHeight = 8;
+constexpr int kMaxEditLines = 8;
+
+constexpr WORD kButtonClass = 0x0080;
+constexpr WORD kEditClass = 0x0081;
+constexpr WORD kStaticClass = 0x0082;
+
+struct InputBoxState {
+  const std::u16string* prompt;
+  const std::u16string* defaultText;
+  std::u16string answer;
+};
+
+// The in-memory template, written word by word.
+
+void PutWord(std::vector<WORD>& out, WORD value) { out.push_back(value); }
+
+void PutDword(std::vector<WORD>& out, DWORD value) {
+  out.push_back(LOWORD(value));
+  out.push_back(HIWORD(value));
+}
+
+void PutText(std::vector<WORD>& out, const std::u16string& text) {
+  for (char16_t unit : text) {
+    if (unit == u'\0') break;
+    out.push_back(static_cast<WORD>(unit));
+  }
+  out.push_back(0);
+}
+
+void AlignDword(std::vector<WORD>& out) {
+  if (out.size() % 2 != 0) out.push_back(0);
+}
+
+void PutItem(std::vector<WORD>& out, DWORD style, short x, short y, short cx, short cy, WORD id, WORD itemClass,
+             const std::u16string& text) {
+  AlignDword(out);
+  PutDword(out, style | WS_CHILD | WS_VISIBLE);
+  PutDword(out, 0);  // extended style
+  PutWord(out, static_cast<WORD>(x));
+  PutWord(out, static_cast<WORD>(y));
+  PutWord(out, static_cast<WORD>(cx));
+  PutWord(out, static_cast<WORD>(cy));
+  PutWord(out, id);
+  PutWord(out, 0xFFFF);
+  PutWord(out, itemClass);
+  PutText(out, text);
+  PutWord(out, 0);  // no creation data
+}
+
+std::vector<WORD> BuildTemplate(const std::u16string& title, bool severalLines) {
+  std::vector<WORD> out;
+  const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | DS_SETFOREGROUND;
+  PutDword(out, style);
+  PutDword(out, 0);  // extended style
+  PutWord(out, 4);   // controls
+  PutWord(out, 0);   // x, y, cx, cy: set again when the box opens
+  PutWord(out, 0);
+  PutWord(out, kMargin * 3 + kPromptWidth + kButtonWidth);
+  PutWord(out, 80);
+  PutWord(out, 0);  // no menu
+  PutWord(out, 0);  // the standard dialog class
+  PutText(out, title);
+  PutWord(out, 9);  // point size; the face is mapped to the system's UI font
+  PutText(out, u"MS Shell Dlg");
+
+  PutItem(out, SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL, kMargin, kMargin, kPromptWidth, 32, kInputBoxPromptId,
+          kStaticClass, u"");
+  DWORD editStyle = WS_BORDER | WS_TABSTOP | ES_LEFT | ES_MULTILINE | ES_AUTOHSCROLL | ES_AUTOVSCROLL;
+  if (severalLines) editStyle |= WS_VSCROLL;
+  PutItem(out, editStyle, kMargin, 50, kPromptWidth + kMargin + kButtonWidth, 12, kInputBoxEditId, kEditClass,
+          u"");
+  const short buttonX = kMargin * 2 + kPromptWidth;
+  PutItem(out, BS_DEFPUSHBUTTON | WS_TABSTOP, buttonX, kMargin, kButtonWidth, kButtonHeight, IDOK, kButtonClass,
+          u"OK");
+  PutItem(out, BS_PUSHBUTTON | WS_TABSTOP, buttonX, kMargin + kButtonHeight + kButtonGap, kButtonWidth,
+          kButtonHeight, IDCANCEL, kButtonClass, u"キャンセル");
+  return out;
+}
+
+int CountLines(const std::u16string& text) {
+  int lines = 1;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == u'\n') ++lines;
+  }
+  return lines;
+}
+
+// Dialog units to pixels for this box.
+RECT Units(HWND dialog, int x, int y, int cx, int cy) {
+  RECT r = {x, y, x + cx, y + cy};
+  MapDialogRect(dialog, &r);
+  return r;
+}
+
+void Place(HWND dialog, int id, const RECT& r) {
+  SetWindowPos(GetDlgItem(dialog, id), nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// Height in pixels that the prompt needs at the prompt's width.
+int PromptHeight(HWND dialog, const std::u16string& prompt, int width) {
+  HWND control = GetDlgItem(dialog, kInputBoxPromptId);
+  HDC dc = GetDC(control);
+  if (dc == nullptr) return 0;
+  HFONT font = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
+  HGDIOBJ old = font != nullptr ? SelectObject(dc, font) : nullptr;
+  RECT r = {0, 0, width, 0};
+  DrawTextW(dc, wide::Ptr(prompt), -1, &r, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EDITCONTROL);
+  if (old != nullptr) SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  return r.bottom - r.top;
+}
+
+void LayOut(HWND dialog, const InputBoxState& state) {
+  const RECT prompt = Units(dialog, kMargin, kMargin, kPromptWidth, 0);
+  const RECT buttons = Units(dialog, 0, 0, 0, kButtonHeight * 2 + kButtonGap);
+  const RECT tallest = Units(dialog, 0, 0, 0, kMaxPromptHeight);
+  const int promptWidth = prompt.right - prompt.left;
+  int promptHeight = PromptHeight(dialog, *state.prompt, promptWidth);
+  promptHeight = std::min(std::max(promptHeight, static_cast<int>(buttons.bottom)), static_cast<int>(tallest.bottom));
+  Place(dialog, kInputBoxPromptId, {prompt.left, prompt.top, prompt.right, prompt.top + promptHeight});
+
+  const RECT okButton = Units(dialog, kMargin * 2 + kPromptWidth, kMargin, kButtonWidth, kButtonHeight);
+  const RECT cancelButton =
+      Units(dialog, kMargin * 2 + kPromptWidth, kMargin + kButtonHeight + kButtonGap, kButtonWidth, kButtonHeight);
+  Place(dialog, IDOK, okButton);
+  Place(dialog, IDCANCEL, cancelButton);
+
+  const int lines = std::min(CountLines(*state.defaultText), kMaxEditLines);
+  const RECT gap = Units(dialog, 0, 0, kMargin, kMargin);
+  const RECT editSize = Units(dialog, 0, 0, kMargin + kPromptWidth + kButtonWidth + kMargin, lines * kLineHeight + 4);
+  const int editTop = prompt.top + promptHeight + gap.bottom;
+  const RECT edit = {prompt.left, editTop, prompt.left + editSize.right, editTop + editSize.bottom};
+  Place(dialog, kInputBoxEditId, edit);
+
+  // The frame around that client area, centred in the work area of the
+  // screen the box is on.
+  RECT frame = {0, 0, okButton.right + gap.right, edit.bottom + gap.bottom};
+  AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(dialog, GWL_STYLE)), FALSE,
+                     static_cast<DWORD>(GetWindowLongPtrW(dialog, GWL_EXSTYLE)));
+  const int width = frame.right - frame.left;
+  const int height = frame.bottom - frame.top;
+  RECT area;
+  MONITORINFO monitor = {};
+  monitor.cbSize = sizeof(monitor);
+  if (GetMonitorInfoW(MonitorFromWindow(dialog, MONITOR_DEFAULTTONEAREST), &monitor)) {
+    area = monitor.rcWork;
+  } else {
+    area = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  }
+  const int x = area.left + ((area.right - area.left) - width) / 2;
+  const int y = area.top + ((area.bottom - area.top) - height) / 2;
+  SetWindowPos(dialog, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+std::u16string EditText(HWND dialog) {
+  HWND edit = GetDlgItem(dialog, kInputBoxEditId);
+  const int length = GetWindowTextLengthW(edit);
+  if (length <= 0) return std::u16string();
+  std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1, L'\0');
+  const int got = GetWindowTextW(edit, buffer.data(), length + 1);
+  return wide::FromWide(buffer.data(), static_cast<std::size_t>(std::max(got, 0)));
+}
+
+INT_PTR CALLBACK InputBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG: {
+      SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+      InputBoxState& state = *reinterpret_cast<InputBoxState*>(lParam);
+      SetDlgItemTextW(dialog, kInputBoxPromptId, wide::Ptr(*state.prompt));
+      HWND edit = GetDlgItem(dialog, kInputBoxEditId);
+      SendMessageW(edit, EM_SETLIMITTEXT, 0, 0);  // no limit below the system's own
+      SetWindowTextW(edit, wide::Ptr(*state.defaultText));
+      LayOut(dialog, state);
+      SetFocus(edit);
+      // All selected, the caret at the start so that the start is in view.
+      SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(GetWindowTextLengthW(edit)), 0);
+      return FALSE;  // the focus is set
+    }
+    case WM_COMMAND: {
+      InputBoxState* state = reinterpret_cast<InputBoxState*>(GetWindowLongPtrW(dialog, DWLP_USER));
+      const int id = LOWORD(wParam);
+      if (id == IDOK) {
+        if (state != nullptr) state->answer = EditText(dialog);
+        EndDialog(dialog, IDOK);
+        return TRUE;
+      }
+      if (id == IDCANCEL) {
+        EndDialog(dialog, IDCANCEL);
+        return TRUE;
+      }
+      return FALSE;
+    }
+    case WM_CLOSE:
+      EndDialog(dialog, IDCANCEL);
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace
+
+std::u16string ShowInputBox(const std::u16string& prompt, const std::u16string& title,
+                            const std::u16string& defaultText) {
+  InputBoxState state = {&prompt, &defaultText, std::u16string()};
+  const std::vector<WORD> dialogTemplate = BuildTemplate(title, CountLines(defaultText) > 1);
+  // Modal to this thread's active window, which stays disabled meanwhile.
+  HWND owner = GetActiveWindow();
+  const INT_PTR result =
+      DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(dialogTemplate.data()),
+                              owner, InputBoxProc, reinterpret_cast<LPARAM>(&state));
+  if (result != IDOK) return std::u16string();
+  return state.answer;
+}

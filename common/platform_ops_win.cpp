@@ -1,1 +1,285 @@
-// placeholder
+// The desktop services on Windows. The input box lives in input_box_win.cpp.
+#include <windows.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform_ops.h"
+#include "wide_win.h"
+
+namespace {
+
+// Another program may hold the clipboard for a moment; try for about 200 ms.
+constexpr int kClipboardAttempts = 11;
+constexpr DWORD kClipboardRetryMs = 20;
+
+// A pump that never finds its queue empty (a window that keeps repainting
+// without validating) must still return.
+constexpr int kMaxPumpedMessages = 10000;
+
+constexpr ULONGLONG kMaxFileBytes = 1ULL << 30;
+
+bool OpenClipboardWithRetries() {
+  for (int attempt = 0; attempt < kClipboardAttempts; ++attempt) {
+    if (attempt > 0) Sleep(kClipboardRetryMs);
+    if (OpenClipboard(nullptr)) return true;
+  }
+  return false;
+}
+
+struct TitleSearch {
+  const std::u16string* title;
+  HWND exact;
+  HWND prefix;
+};
+
+BOOL CALLBACK MatchWindowTitle(HWND window, LPARAM param) {
+  TitleSearch& search = *reinterpret_cast<TitleSearch*>(param);
+  if (!IsWindowVisible(window)) return TRUE;
+  const int length = GetWindowTextLengthW(window);
+  if (length <= 0 || static_cast<std::size_t>(length) < search.title->size()) return TRUE;
+  std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1, L'\0');
+  const int got = GetWindowTextW(window, buffer.data(), length + 1);
+  if (got <= 0) return TRUE;
+  const std::u16string title = wide::FromWide(buffer.data(), static_cast<std::size_t>(got));
+  if (title == *search.title) {
+    search.exact = window;
+    return FALSE;  // an exact match wins; stop looking
+  }
+  if (search.prefix == nullptr && title.compare(0, search.title->size(), *search.title) == 0) {
+    search.prefix = window;
+  }
+  return TRUE;
+}
+
+bool BringToFront(HWND window) {
+  if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
+  if (GetForegroundWindow() == window) return true;
+
+  // Windows lets a process take the foreground only in some circumstances;
+  // sharing the input state with the thread now in front is the usual way
+  // past that lock. Wine has no such lock, where this is harmless.
+  const DWORD ownThread = GetCurrentThreadId();
+  HWND front = GetForegroundWindow();
+  const DWORD frontThread = front != nullptr ? GetWindowThreadProcessId(front, nullptr) : 0;
+  const bool attached = frontThread != 0 && frontThread != ownThread &&
+                        AttachThreadInput(ownThread, frontThread, TRUE) != FALSE;
+  BOOL done = SetForegroundWindow(window);
+  if (attached) {
+    BringWindowToTop(window);
+    AttachThreadInput(ownThread, frontThread, FALSE);
+  }
+  return done != FALSE || GetForegroundWindow() == window;
+}
+
+bool EqualsIgnoringAsciiCase(const std::u16string& a, const char16_t* b) {
+  std::size_t i = 0;
+  for (; i < a.size() && b[i] != u'\0'; ++i) {
+    char16_t x = a[i];
+    char16_t y = b[i];
+    if (x >= u'a' && x <= u'z') x = static_cast<char16_t>(x - u'a' + u'A');
+    if (y >= u'a' && y <= u'z') y = static_cast<char16_t>(y - u'a' + u'A');
+    if (x != y) return false;
+  }
+  return i == a.size() && b[i] == u'\0';
+}
+
+INPUT KeyInput(WORD virtualKey, bool up, bool extended) {
+  INPUT input = {};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = virtualKey;
+  input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC));
+  input.ki.dwFlags = (up ? KEYEVENTF_KEYUP : 0) | (extended ? KEYEVENTF_EXTENDEDKEY : 0);
+  return input;
+}
+
+}  // namespace
+
+int ShowMessageBox(const std::u16string& text, int style, const std::u16string& title) {
+  // Owned by this thread's active window, which stays disabled while the box
+  // is up; with none, the box disables the thread's other windows instead.
+  HWND owner = GetActiveWindow();
+  UINT type = static_cast<UINT>(style);
+  if (owner == nullptr) type |= MB_TASKMODAL;
+  return MessageBoxW(owner, wide::Ptr(text), wide::Ptr(title), type);
+}
+
+bool ActivateWindowByTitle(const std::u16string& title) {
+  if (title.empty()) return false;
+  TitleSearch search = {&title, nullptr, nullptr};
+  EnumWindows(MatchWindowTitle, reinterpret_cast<LPARAM>(&search));
+  HWND window = search.exact != nullptr ? search.exact : search.prefix;
+  if (window == nullptr) return false;
+  return BringToFront(window);
+}
+
+bool SendKeystrokes(const std::u16string& keys) {
+  if (!EqualsIgnoringAsciiCase(keys, u"+{INSERT}")) return false;
+  INPUT inputs[4] = {
+      KeyInput(VK_SHIFT, false, false),
+      KeyInput(VK_INSERT, false, true),
+      KeyInput(VK_INSERT, true, true),
+      KeyInput(VK_SHIFT, true, false),
+  };
+  const UINT queued = SendInput(4, inputs, sizeof(INPUT));
+  if (queued == 4) return true;
+  // Never leave a key held down: release whatever went out pressed.
+  if (queued == 2) SendInput(1, &inputs[2], sizeof(INPUT));
+  if (queued >= 1) SendInput(1, &inputs[3], sizeof(INPUT));
+  return false;
+}
+
+void PumpPendingEvents() {
+  MSG message;
+  for (int handled = 0; handled < kMaxPumpedMessages; ++handled) {
+    if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) return;
+    if (message.message == WM_QUIT) {
+      // Leave the quit request for the program's own message loop.
+      PostQuitMessage(static_cast<int>(message.wParam));
+      return;
+    }
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+float SecondsSinceMidnight() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  const double seconds = now.wHour * 3600.0 + now.wMinute * 60.0 + now.wSecond + now.wMilliseconds / 1000.0;
+  return static_cast<float>(seconds);
+}
+
+double MonotonicSeconds() {
+  LARGE_INTEGER frequency;
+  LARGE_INTEGER counter;
+  if (!QueryPerformanceFrequency(&frequency) || frequency.QuadPart <= 0 || !QueryPerformanceCounter(&counter)) {
+    return static_cast<double>(GetTickCount64()) / 1000.0;
+  }
+  // Split to keep the precision of a large counter.
+  const long long whole = counter.QuadPart / frequency.QuadPart;
+  const long long rest = counter.QuadPart % frequency.QuadPart;
+  return static_cast<double>(whole) + static_cast<double>(rest) / static_cast<double>(frequency.QuadPart);
+}
+
+bool ClipboardSetText(const std::u16string& text) {
+  if (text.size() >= (SIZE_MAX / sizeof(wchar_t)) - 1) return false;
+  const SIZE_T bytes = (text.size() + 1) * sizeof(wchar_t);
+  // Prepare the data before opening, so the clipboard is held only briefly.
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+  if (memory == nullptr) return false;
+  void* target = GlobalLock(memory);
+  if (target == nullptr) {
+    GlobalFree(memory);
+    return false;
+  }
+  if (!text.empty()) std::memcpy(target, text.data(), text.size() * sizeof(wchar_t));
+  static_cast<wchar_t*>(target)[text.size()] = L'\0';
+  GlobalUnlock(memory);
+
+  if (!OpenClipboardWithRetries()) {
+    GlobalFree(memory);
+    return false;
+  }
+  bool done = false;
+  if (EmptyClipboard()) {
+    // On success the clipboard owns the memory.
+    done = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+  }
+  if (!done) GlobalFree(memory);
+  CloseClipboard();
+  return done;
+}
+
+bool ClipboardGetText(std::u16string& out) {
+  out.clear();
+  if (!OpenClipboardWithRetries()) return false;
+  bool done = true;
+  if (IsClipboardFormatAvailable(CF_UNICODETEXT)) {
+    done = false;
+    HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    if (data != nullptr) {
+      const wchar_t* units = static_cast<const wchar_t*>(GlobalLock(data));
+      if (units != nullptr) {
+        const SIZE_T limit = GlobalSize(data) / sizeof(wchar_t);
+        SIZE_T length = 0;
+        while (length < limit && units[length] != L'\0') ++length;
+        out = wide::FromWide(units, static_cast<std::size_t>(length));
+        GlobalUnlock(data);
+        done = true;
+      }
+    }
+  }
+  CloseClipboard();
+  return done;
+}
+
+void Beep() { MessageBeep(MB_OK); }
+
+std::u16string CurrentDirectory() {
+  // The directory may change between the sizing call and the read; try again
+  // then, a few times.
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    const DWORD needed = GetCurrentDirectoryW(0, nullptr);
+    if (needed == 0) return std::u16string();
+    std::vector<wchar_t> buffer(needed, L'\0');
+    const DWORD length = GetCurrentDirectoryW(needed, buffer.data());
+    if (length == 0) return std::u16string();
+    if (length < needed) return wide::FromWide(buffer.data(), length);
+  }
+  return std::u16string();
+}
+
+WindowHandle ForegroundWindow() { return wide::FromHwnd(GetForegroundWindow()); }
+
+std::u16string WindowTitle(WindowHandle window) {
+  HWND handle = wide::ToHwnd(window);
+  if (handle == nullptr || !IsWindow(handle)) return std::u16string();
+  const int length = GetWindowTextLengthW(handle);
+  if (length <= 0) return std::u16string();
+  std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1, L'\0');
+  const int got = GetWindowTextW(handle, buffer.data(), length + 1);
+  if (got <= 0) return std::u16string();
+  return wide::FromWide(buffer.data(), static_cast<std::size_t>(got));
+}
+
+bool ReadFileBytes(const std::u16string& path, std::string& out) {
+  out.clear();
+  // A path with a NUL in it would name another file to the system.
+  if (path.empty() || path.find(u'\0') != std::u16string::npos) return false;
+  HANDLE file = CreateFileW(wide::Ptr(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+
+  bool done = false;
+  BY_HANDLE_FILE_INFORMATION info;
+  LARGE_INTEGER size;
+  // Only plain files on disk: a directory, a console or a pipe is refused
+  // (reading a console would wait for typing).
+  if (GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &info) &&
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && GetFileSizeEx(file, &size) &&
+      size.QuadPart >= 0 && static_cast<ULONGLONG>(size.QuadPart) <= kMaxFileBytes) {
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(size.QuadPart));
+    char chunk[64 * 1024];
+    done = true;
+    for (;;) {
+      DWORD got = 0;
+      if (!ReadFile(file, chunk, sizeof(chunk), &got, nullptr)) {
+        done = false;
+        break;
+      }
+      if (got == 0) break;
+      if (bytes.size() + got > kMaxFileBytes) {  // grew past the limit while read
+        done = false;
+        break;
+      }
+      bytes.append(chunk, got);
+    }
+    if (done) out.swap(bytes);
+  }
+  CloseHandle(file);
+  return done;
+}
