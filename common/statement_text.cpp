@@ -8,7 +8,9 @@ using text::kSpace;
 
 std::u16string PrepareStatementText(const std::u16string& raw, bool dropSeparatorLines) {
   std::u16string result;
-  result.reserve(raw.size() + 3);
+  // At most a CR LF for the last line and a ";" line are added, so the result
+  // never outgrows this and is never copied into a buffer of twice the size.
+  result.reserve(raw.size() + 5);
 
   const std::size_t n = raw.size();
   std::size_t p = 0;

@@ -175,6 +175,15 @@ TEST(StatementText, PreparedTextStaysAsItIs) {
   EXPECT_EQ(PrepareStatementText(marlet, true), marlet);
 }
 
+TEST(StatementText, LargeTextIsNotCopiedIntoADoubledBuffer) {
+  // The worst case for growth: nothing to trim, no final CR LF, no
+  // terminator, so both the CR LF and the ";" line are added at the end.
+  const std::u16string raw(1 << 20, u'a');
+  const std::u16string result = PrepareStatementText(raw, true);
+  EXPECT_EQ(result.size(), raw.size() + 5);
+  EXPECT_LT(result.capacity(), raw.size() + raw.size() / 2);
+}
+
 // Checks the shape of a result against the rules every result obeys.
 void ExpectWellShaped(const std::u16string& raw, bool drop, const std::u16string& result) {
   SCOPED_TRACE(::testing::Message() << "drop=" << drop);
