@@ -3,7 +3,10 @@
 #include "templates.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <exception>
+#include <memory>
 #include <string_view>
 
 #include "form1.h"
@@ -22,6 +25,14 @@ const std::u16string kLabelEnd = u": ";
 
 // ---- Decoding ---------------------------------------------------------------
 
+// Bytes and code units are tested eight bytes at a time where the text is
+// long: plain 64-bit words, no processor-specific instructions.
+std::uint64_t LoadWord(const void* at) {
+  std::uint64_t word;
+  std::memcpy(&word, at, sizeof word);
+  return word;
+}
+
 // Decodes UTF-8 from bytes[begin, end). With `strict`, stops at the first
 // ill-formed sequence and returns false (out is then unusable); otherwise each
 // byte that does not start a well-formed sequence becomes U+FFFD. Well-formed
@@ -30,53 +41,53 @@ const std::u16string kLabelEnd = u": ";
 bool DecodeUtf8(const std::string& bytes, std::size_t begin, bool strict, std::u16string& out) {
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
   const std::size_t end = bytes.size();
-  out.clear();
-  out.reserve(end - begin);
+  // Never more code units than bytes: decode into a buffer of that size
+  // (not zero-filled first), then take the part written.
+  const std::unique_ptr<char16_t[]> buffer(new char16_t[end - begin + 1]);
+  char16_t* const first = buffer.get();
+  char16_t* o = first;
   std::size_t i = begin;
   while (i < end) {
-    const unsigned char b0 = p[i];
-    if (b0 < 0x80) {
-      // Runs of ASCII are the common case; copy them without further tests.
-      std::size_t j = i + 1;
-      while (j < end && p[j] < 0x80) ++j;
-      for (std::size_t k = i; k < j; ++k) out.push_back(static_cast<char16_t>(p[k]));
-      i = j;
+    // Runs of ASCII are the common case: eight bytes at a time while they
+    // last, then byte by byte.
+    while (i + 8 <= end && (LoadWord(p + i) & 0x8080808080808080ull) == 0) {
+      for (std::size_t k = 0; k < 8; ++k) o[k] = p[i + k];
+      o += 8;
+      i += 8;
+    }
+    while (i < end && p[i] < 0x80) *o++ = p[i++];
+    if (i == end) break;
+
+    // One sequence of two to four bytes; anything else is ill-formed.
+    const unsigned b0 = p[i];
+    const auto tail = [&](std::size_t k) { return i + k < end && (p[i + k] & 0xC0) == 0x80; };
+    if (b0 >= 0xC2 && b0 <= 0xDF && tail(1)) {
+      *o++ = static_cast<char16_t>(((b0 & 0x1F) << 6) | (p[i + 1] & 0x3F));
+      i += 2;
       continue;
     }
-    std::size_t n = 0;
-    char32_t cp = 0;
-    char32_t min = 0;
-    if ((b0 & 0xE0) == 0xC0) {
-      n = 2, cp = b0 & 0x1F, min = 0x80;
-    } else if ((b0 & 0xF0) == 0xE0) {
-      n = 3, cp = b0 & 0x0F, min = 0x800;
-    } else if ((b0 & 0xF8) == 0xF0) {
-      n = 4, cp = b0 & 0x07, min = 0x10000;
-    }
-    bool ok = n != 0 && i + n <= end;
-    for (std::size_t k = 1; ok && k < n; ++k) {
-      if ((p[i + k] & 0xC0) != 0x80) {
-        ok = false;
-      } else {
-        cp = (cp << 6) | (p[i + k] & 0x3F);
+    if ((b0 & 0xF0) == 0xE0 && tail(1) && tail(2)) {
+      const unsigned cp = ((b0 & 0x0F) << 12) | ((p[i + 1] & 0x3F) << 6) | (p[i + 2] & 0x3F);
+      if (cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF)) {
+        *o++ = static_cast<char16_t>(cp);
+        i += 3;
+        continue;
+      }
+    } else if (b0 >= 0xF0 && b0 <= 0xF4 && tail(1) && tail(2) && tail(3)) {
+      const unsigned cp = ((b0 & 0x07) << 18) | ((p[i + 1] & 0x3F) << 12) | ((p[i + 2] & 0x3F) << 6) |
+                          (p[i + 3] & 0x3F);
+      if (cp >= 0x10000 && cp <= 0x10FFFF) {
+        *o++ = static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+        *o++ = static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        i += 4;
+        continue;
       }
     }
-    if (ok && (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) ok = false;
-    if (!ok) {
-      if (strict) return false;
-      out.push_back(kReplacement);
-      ++i;
-      continue;
-    }
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(cp));
-    }
-    i += n;
+    if (strict) return false;
+    *o++ = kReplacement;
+    ++i;
   }
+  out.assign(first, static_cast<std::size_t>(o - first));
   return true;
 }
 
@@ -126,16 +137,34 @@ struct LineReader {
 
 bool AtEnd(const LineReader& reader) { return reader.pos >= reader.text.size(); }
 
-std::u16string_view ReadLine(LineReader& reader) {
-  const std::u16string_view rest = reader.text.substr(reader.pos);
-  const std::size_t cr = rest.find(text::kCr);
-  if (cr == std::u16string_view::npos) {
-    reader.pos = reader.text.size();
-    return rest;
+// Index of the first CR at or after `from`, or the text's length.
+std::size_t FindCr(std::u16string_view text, std::size_t from) {
+  const char16_t* const data = text.data();
+  const std::size_t n = text.size();
+  std::size_t i = from;
+  // Four code units per word: a unit equal to CR becomes zero after the XOR,
+  // and the classic zero-lane test finds it (no false hits below the first).
+  constexpr std::uint64_t kCrs = 0x000D000D000D000Dull;
+  constexpr std::uint64_t kLows = 0x0001000100010001ull;
+  constexpr std::uint64_t kHighs = 0x8000800080008000ull;
+  while (i + 4 <= n) {
+    const std::uint64_t x = LoadWord(data + i) ^ kCrs;
+    if (((x - kLows) & ~x & kHighs) != 0) break;
+    i += 4;
   }
-  reader.pos += cr + 1;
-  if (reader.pos < reader.text.size() && reader.text[reader.pos] == text::kLf) ++reader.pos;
-  return rest.substr(0, cr);
+  while (i < n && data[i] != text::kCr) ++i;
+  return i;
+}
+
+std::u16string_view ReadLine(LineReader& reader) {
+  const std::size_t start = reader.pos;
+  const std::size_t cr = FindCr(reader.text, start);
+  reader.pos = cr;
+  if (cr < reader.text.size()) {
+    ++reader.pos;
+    if (reader.pos < reader.text.size() && reader.text[reader.pos] == text::kLf) ++reader.pos;
+  }
+  return reader.text.substr(start, cr - start);
 }
 
 bool IsHeader(std::u16string_view line) { return !line.empty() && line[0] == kHeaderMark; }
@@ -162,11 +191,11 @@ std::u16string_view WithoutLeadingSpaces(std::u16string_view s) {
 
 // Appends the list items of one template to `items`, cutting by index so that
 // a template of any length is split in one pass.
-void AppendPieces(const std::u16string& entry, std::vector<std::u16string>& items) {
+void AppendPieces(std::u16string&& entry, std::vector<std::u16string>& items) {
   const std::size_t n = entry.size();
   if (n == 0) return;
   if (n <= kTemplatePieceLength) {
-    items.push_back(entry);
+    items.push_back(std::move(entry));
     return;
   }
   items.push_back(entry.substr(0, kTemplatePieceLength));
@@ -201,7 +230,7 @@ const std::vector<std::u16string>& BuiltInTemplates() {
 
 std::vector<std::u16string> SplitTemplate(const std::u16string& entry) {
   std::vector<std::u16string> items;
-  AppendPieces(entry, items);
+  AppendPieces(std::u16string(entry), items);
   return items;
 }
 
@@ -258,7 +287,7 @@ std::vector<std::u16string> ParseTemplateText(const std::u16string& text) {
       entry.push_back(text::kCr);
       entry.push_back(text::kLf);
     }
-    AppendPieces(entry, items);
+    AppendPieces(std::move(entry), items);
   }
   return items;
 }
