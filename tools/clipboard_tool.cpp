@@ -12,11 +12,16 @@
 //   clipboard_tool hold UNTIL_FILE   opens the clipboard, prints "holding",
 //                                    keeps it open until UNTIL_FILE exists
 //                                    (at most two minutes)
-//   clipboard_tool post ID           posts WM_COMMAND ID to the window titled
-//                                    "Oracle SQL*Plus"; fails when none
+//   clipboard_tool post ID [TITLE]   posts WM_COMMAND ID to the top-level window
+//                                    titled TITLE (default "Oracle SQL*Plus")
+//   clipboard_tool close [TITLE]     posts WM_CLOSE to that window
+//   clipboard_tool activate TITLE    brings that window to the front and waits
+//                                    until it is there
+// (the last three fail when there is no such window).
 //
 // Files are used for text because non-ASCII arguments arrive corrupted under
-// Wine. Exit code 0 on success, 1 on failure, 2 on bad usage.
+// Wine. Exit code 0 on success, 1 on failure, 2 on bad usage; the last line
+// on stdout is "ok" or "failed" as well.
 #include <windows.h>
 
 #include <cstdio>
@@ -222,7 +227,16 @@ int Empty() {
 }
 
 int Hold(const wchar_t* untilFile) {
-  if (!OpenClipboardPatiently()) return 1;
+  // Opened for a window of its own: Wine lets any caller that passes no
+  // window into a clipboard that was opened without one.
+  HWND owner = CreateWindowExW(0, L"STATIC", L"clipboard_tool", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+  bool opened = false;
+  for (int attempt = 0; attempt < 250 && !opened; ++attempt) {
+    opened = OpenClipboard(owner) != 0;
+    if (!opened) Sleep(20);
+  }
+  if (!opened) return 1;
   std::printf("holding\n");
   std::fflush(stdout);
   // Bounded, so that a test that dies cannot leave the clipboard locked.
@@ -231,24 +245,44 @@ int Hold(const wchar_t* untilFile) {
     Sleep(20);
   }
   CloseClipboard();
+  if (owner) DestroyWindow(owner);
   std::printf("released\n");
   std::fflush(stdout);
   return 0;
 }
 
-int Post(const wchar_t* id) {
-  HWND window = FindWindowW(nullptr, L"Oracle SQL*Plus");
+HWND FindByTitle(const wchar_t* title) { return FindWindowW(nullptr, title ? title : L"Oracle SQL*Plus"); }
+
+int Post(const wchar_t* id, const wchar_t* title) {
+  HWND window = FindByTitle(title);
   if (!window) return 1;
   WPARAM command = static_cast<WPARAM>(std::wcstoul(id, nullptr, 10) & 0xffff);
   return PostMessageW(window, WM_COMMAND, command, 0) ? 0 : 1;
 }
 
-}  // namespace
+int Close(const wchar_t* title) {
+  HWND window = FindByTitle(title);
+  if (!window) return 1;
+  return PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 1;
+}
 
-int wmain(int argc, wchar_t** argv) {
+// Succeeds once the window is in front (waits up to ten seconds).
+int Activate(const wchar_t* title) {
+  HWND window = FindByTitle(title);
+  if (!window) return 1;
+  for (int attempt = 0; attempt < 500; ++attempt) {
+    if (GetForegroundWindow() == window) return 0;
+    if (attempt % 25 == 0) SetForegroundWindow(window);
+    Sleep(20);
+  }
+  return 1;
+}
+
+int Dispatch(int argc, wchar_t** argv) {
   if (argc < 2) return 2;
   std::wstring command = argv[1];
   const wchar_t* arg = argc > 2 ? argv[2] : nullptr;
+  const wchar_t* arg2 = argc > 3 ? argv[3] : nullptr;
   if (command == L"set-file" && arg) return SetFile(arg);
   if (command == L"set-units" && arg) return SetUnitsFile(arg);
   if (command == L"get-file" && arg) return GetFile(arg);
@@ -256,8 +290,23 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"set-bitmap") return SetBitmap();
   if (command == L"empty") return Empty();
   if (command == L"hold" && arg) return Hold(arg);
-  if (command == L"post" && arg) return Post(arg);
-  std::fprintf(stderr, "usage: clipboard_tool set-file|set-units|get-file|get-units PATH | set-bitmap | empty | "
-                       "hold UNTIL_FILE | post ID\n");
+  if (command == L"post" && arg) return Post(arg, arg2);
+  if (command == L"close") return Close(arg);
+  if (command == L"activate" && arg) return Activate(arg);
   return 2;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  int result = Dispatch(argc, argv);
+  if (result == 2) {
+    std::fprintf(stderr, "usage: clipboard_tool set-file|set-units|get-file|get-units PATH | set-bitmap | empty | "
+                         "hold UNTIL_FILE | post ID [TITLE] | close [TITLE] | activate TITLE\n");
+  }
+  // The result also goes to stdout: a program started in a Wine virtual
+  // desktop (wine explorer /desktop=...) does not pass its exit code on.
+  std::printf(result == 0 ? "ok\n" : "failed\n");
+  std::fflush(stdout);
+  return result;
 }

@@ -8,6 +8,9 @@
 //
 // Options:
 //   --class NAME                 window class to register (default sqlplusWClass)
+//   --title TEXT                 window title (default "Oracle SQL*Plus"); another
+//                                title makes a decoy window for tests
+//   --pos X Y                    window position (default 40 40)
 //   --log PATH                   append one JSON line per event (UTF-8, flushed):
 //                                  {"event":"ready","t":..}
 //                                  {"event":"activate","t":..}
@@ -41,6 +44,9 @@ const wchar_t kPrompt[] = L"SQL> ";
 
 struct Options {
   std::wstring className = L"sqlplusWClass";
+  std::wstring title = kTitle;
+  int x = 40;
+  int y = 40;
   std::wstring logPath;
   long closeAfterActivations = 0;
   long closeDelayMs = 0;
@@ -362,6 +368,11 @@ bool ParseOptions(int argc, wchar_t** argv) {
     bool hasValue = i + 1 < argc;
     if (a == L"--class" && hasValue) {
       g_options.className = argv[++i];
+    } else if (a == L"--title" && hasValue) {
+      g_options.title = argv[++i];
+    } else if (a == L"--pos" && i + 2 < argc) {
+      g_options.x = static_cast<int>(std::wcstol(argv[++i], nullptr, 10));
+      g_options.y = static_cast<int>(std::wcstol(argv[++i], nullptr, 10));
     } else if (a == L"--log" && hasValue) {
       g_options.logPath = argv[++i];
     } else if (a == L"--close-after-activations" && hasValue) {
@@ -380,7 +391,7 @@ bool ParseOptions(int argc, wchar_t** argv) {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   if (!ParseOptions(__argc, __wargv)) {
     MessageBoxW(nullptr,
-                L"sqlplus_standin [--class NAME] [--log PATH] "
+                L"sqlplus_standin [--class NAME] [--title TEXT] [--pos X Y] [--log PATH] "
                 L"[--close-after-activations N] [--close-delay-ms MS]",
                 kTitle, MB_OK);
     return 2;
@@ -401,7 +412,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   if (!RegisterClassExW(&wc)) return 4;
 
   g_font = CreateConsoleFont();
-  HWND hwnd = CreateWindowExW(0, g_options.className.c_str(), kTitle, WS_OVERLAPPEDWINDOW, 40, 40, 720, 420,
+  HWND hwnd = CreateWindowExW(0, g_options.className.c_str(), g_options.title.c_str(), WS_OVERLAPPEDWINDOW,
+                              g_options.x, g_options.y, 720, 420,
                               nullptr, nullptr, instance, nullptr);
   if (!hwnd) return 5;
   ShowWindow(hwnd, SW_SHOWNORMAL);

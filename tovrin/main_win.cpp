@@ -1,2 +1,40 @@
+// tovrin: sends the clipboard's SQL text to SQL*Plus and ends. Its Form1 is a
+// top-level window that is created for its handle but never shown; the load
+// handler carries the whole run and the window is closed before it could
+// ever appear. No message is shown in any case.
 #include <windows.h>
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return 0; }
+
+#include "clipboard_sender.h"
+
+namespace {
+
+const wchar_t kForm1Class[] = L"tovrinForm1";
+constexpr int kIconId = 1;
+
+void Form_Load(HWND form1) { RunClipboardSender(reinterpret_cast<WindowHandle>(form1)); }
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  WNDCLASSEXW wc = {};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = DefWindowProcW;
+  wc.hInstance = instance;
+  wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kIconId));
+  wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON, 16, 16, 0));
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.lpszClassName = kForm1Class;
+  RegisterClassExW(&wc);
+
+  // Not WS_VISIBLE and never shown; a tool window besides, so that it could
+  // never get a taskbar button.
+  HWND form1 = CreateWindowExW(WS_EX_TOOLWINDOW, kForm1Class, L"Form1", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
+
+  // Without a window the run still goes ahead: the handle serves only to
+  // find the settings file, and that lookup copes with 0.
+  Form_Load(form1);
+
+  if (form1 && IsWindow(form1)) DestroyWindow(form1);
+  return 0;
+}
