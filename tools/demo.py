@@ -1,4 +1,79 @@
-"""Shows the programs at work under Wine (filled in as the programs grow)."""
+"""Shows the programs at work under Wine, against the SQL*Plus stand-in, on a
+virtual display, and leaves screenshots in the build directory.
+
+    python3 tools/demo.py BUILD_DIR      (the Windows build, e.g. build/win)
+"""
+import os
 import sys
 
-print("built:", sys.argv[1])
+REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(REPO, "tests", "wine"))
+
+import standin  # noqa: E402
+import winerig  # noqa: E402
+
+
+def screenshot_when_changed(rig, path, before, timeout=20):
+    """Takes screenshots until one differs from `before` (the window has
+    been repainted with what arrived), keeping the last in `path`."""
+    def changed():
+        rig.screenshot(path)
+        with open(path, "rb") as a, open(before, "rb") as b:
+            return a.read() != b.read()
+    try:
+        winerig.wait_for(changed, timeout, "the stand-in to show the statement", interval=0.2)
+    except AssertionError as e:
+        winerig.log("note:", e)
+
+
+def demo_tovrin(rig):
+    """tovrin sends the clipboard's statement to the stand-in: once by its
+    paste command (no settings file), once by Shift+Insert (active=yes)."""
+    sqlplus = standin.StandIn(rig, "demo-sqlplus")
+    ini = rig.c_path("vorn3", "tovrin.ini")
+    before = os.path.join(rig.tmp, "before.png")
+
+    statements = [
+        (None, "==== 社員一覧\r\nselect 社員番号, 氏名, ｼﾒｲ\r\n  from 社員\r\n\r\n where 部署 = '営業部'  "),
+        ("[sql plus]\r\nactive=yes\r\n", "select sysdate from dual;"),
+    ]
+    for settings, text in statements:
+        if settings is None:
+            if os.path.exists(ini):
+                os.remove(ini)
+        else:
+            with open(ini, "w", encoding="ascii", newline="") as f:
+                f.write(settings)
+        standin.set_text(rig, text)
+        rig.screenshot(before)
+        mark = sqlplus.mark()
+        _, _, _, seconds = rig.run("tovrin/tovrin.exe", timeout=60)
+        recv = sqlplus.wait_recv(mark)
+        winerig.log("tovrin ran %.2f s; the stand-in received by %s:" % (seconds, recv["how"]))
+        for line in recv["text"].split("\r\n")[:-1]:
+            winerig.log("    " + line)
+
+    shot = os.path.join(rig.build, "demo-tovrin.png")
+    screenshot_when_changed(rig, shot, before)
+    winerig.log("tovrin demo: screenshot of the stand-in in", shot)
+    sqlplus.close()
+    if os.path.exists(ini):
+        os.remove(ini)
+    return shot
+
+
+def main(argv):
+    if len(argv) != 2:
+        print(__doc__)
+        return 2
+    build = argv[1]
+    if not os.path.isfile(os.path.join(build, "tovrin", "tovrin.exe")):
+        print("no Windows build in", build)
+        return 1
+    with winerig.Rig(build) as rig:
+        demo_tovrin(rig)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

@@ -184,6 +184,12 @@ void Receive(HWND hwnd, const char* how) {
   double t = Now();
   std::wstring text;
   bool readable = ReadClipboard(hwnd, text);
+  // Shown before it is logged: once the receipt is in the log, the window
+  // shows it.
+  Type(text);
+  InvalidateRect(hwnd, nullptr, TRUE);
+  UpdateWindow(hwnd);
+  GdiFlush();
   if (g_log) {
     std::string line;
     line.reserve(text.size() * 3 + 128);
@@ -195,8 +201,6 @@ void Receive(HWND hwnd, const char* how) {
     line += "\"}";
     LogLine(line);
   }
-  Type(text);
-  InvalidateRect(hwnd, nullptr, TRUE);
 }
 
 void Close(HWND hwnd) {
