@@ -90,10 +90,12 @@ class Rig:
         wait_for(lambda: os.path.exists("/tmp/.X11-unix/X%d" % self.display), 30, "Xvfb")
         self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all",
                         DISPLAY=":%d" % self.display, WINEDLLOVERRIDES="mscoree,mshtml=")
-        if self.japanese:
-            self.env["LANG"] = "ja_JP.UTF-8"
-        else:
-            self.env["LANG"] = "C.UTF-8"
+        # Wine takes its ANSI code page from the locale variables: ja_JP gives
+        # 932 (Shift-JIS). LANG alone is overridden by an LC_ALL or LC_CTYPE
+        # set outside, so set LC_ALL too.
+        locale = "ja_JP.UTF-8" if self.japanese else "C.UTF-8"
+        self.env["LANG"] = locale
+        self.env["LC_ALL"] = locale
         self.desktop = "vorn%d" % self.display
         os.makedirs(self.c_path("vorn3"), exist_ok=True)
         return self
