@@ -345,7 +345,17 @@ void PaintLines(HWND form) {
 
 // The buttons. Like a dialog, the focused button is the one Enter presses;
 // with the focus anywhere else, Command1 is.
-void SetDefaultButton(int id) {
+constexpr UINT kMsgShowDefaultButton = WM_APP + 1;
+
+int DefaultButtonId() {
+  HWND focus = GetFocus();
+  return focus && focus == ControlWindow(layout::kIdCommand2) ? layout::kIdCommand2 : layout::kIdCommand1;
+}
+
+// Gives the default button its look. Run after a focus change has been
+// handled completely, since the dialog keys restyle the buttons themselves.
+void ShowDefaultButton() {
+  const int id = DefaultButtonId();
   HWND command1 = ControlWindow(layout::kIdCommand1);
   HWND command2 = ControlWindow(layout::kIdCommand2);
   if (command1) {
@@ -407,13 +417,13 @@ LRESULT CALLBACK Form1Proc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         if (code == BN_CLICKED) {
           Command1_Click();
         } else if (code == BN_SETFOCUS) {
-          SetDefaultButton(layout::kIdCommand1);
+          PostMessageW(window, kMsgShowDefaultButton, 0, 0);
         }
       } else if (id == layout::kIdCommand2) {
         if (code == BN_CLICKED) {
           Command2_Click();
         } else if (code == BN_SETFOCUS) {
-          SetDefaultButton(layout::kIdCommand2);
+          PostMessageW(window, kMsgShowDefaultButton, 0, 0);
         }
       } else if (id == layout::kIdCombo1) {
         if (code == CBN_DBLCLK) {
@@ -421,14 +431,18 @@ LRESULT CALLBACK Form1Proc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         } else if (code == CBN_EDITCHANGE) {
           Combo1EditChanged();
         } else if (code == CBN_SETFOCUS) {
-          SetDefaultButton(layout::kIdCommand1);
+          PostMessageW(window, kMsgShowDefaultButton, 0, 0);
         }
       }
       return 0;
     }
 
     case DM_GETDEFID:
-      return MAKELRESULT(layout::kIdCommand1, DC_HASDEFID);
+      return MAKELRESULT(DefaultButtonId(), DC_HASDEFID);
+
+    case kMsgShowDefaultButton:
+      ShowDefaultButton();
+      return 0;
 
     case WM_CTLCOLORSTATIC: {
       HDC dc = reinterpret_cast<HDC>(wParam);

@@ -118,7 +118,10 @@ std::string ComboJson(HWND combo) {
   }
   items += "]";
   LRESULT selection = Send(combo, CB_GETCURSEL, 0, 0, ok);
+  LRESULT itemHeight = Send(combo, CB_GETITEMHEIGHT, 0, 0, ok);
+  LRESULT topIndex = Send(combo, CB_GETTOPINDEX, 0, 0, ok);
   return "{\"count\": " + Num(count) + ", \"selection\": " + Num(selection) +
+         ", \"item_height\": " + Num(itemHeight) + ", \"top_index\": " + Num(topIndex) +
          ", \"edit_text\": " + Quote(TextOf(combo)) + ", \"items\": " + items + "}";
 }
 

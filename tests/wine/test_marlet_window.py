@@ -1,0 +1,454 @@
+"""End-to-end checks of marlet's window under Wine (96 dpi, Japanese code
+page), read back through Win32 by tests/window_probe.exe:
+
+- the program file's resources: version record, icon, picture, manifest;
+- the window: title, fixed border, client size, centring, every control's
+  box against the twips table of marlet/layout.cpp, stacking, styles, texts,
+  the list after load (built-ins only), focus and tab order;
+- the list filled from a Shift-JIS template file (the catalogue's worked
+  example, and the shipped sample file);
+- a click on an item shows it in the edit field; typing clears the selection;
+- Esc, Command2, Enter on a focused Command2 and the close box end the program.
+
+A screenshot is saved as BUILD/marlet-window.png.
+
+    python3 test_marlet_window.py --bin BUILD_DIR [--only NAME]
+"""
+import argparse
+import json
+import os
+import re
+import sys
+import time
+import traceback
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import winerig  # noqa: E402
+
+REPO = winerig.REPO
+MARLET = "marlet/marlet.exe"
+PROBE = "tests/window_probe.exe"
+TITLE = "SQL 選択"
+TITLE_HEX = ",".join("%04x" % ord(c) for c in TITLE)
+TIMEOUT = 60  # seconds; generous for a loaded machine
+
+WS_THICKFRAME = 0x00040000
+WS_MAXIMIZEBOX = 0x00010000
+WS_CAPTION = 0x00C00000
+WS_SYSMENU = 0x00080000
+WS_BORDER = 0x00800000
+WS_TABSTOP = 0x00010000
+WS_VSCROLL = 0x00200000
+WS_EX_CLIENTEDGE = 0x00000200
+CBS_SIMPLE = 0x1
+CBS_SORT = 0x100
+SS_RIGHT = 0x2
+SS_TYPEMASK = 0x1F
+BS_DEFPUSHBUTTON = 0x1
+
+BUILT_INS = [
+    "■コミット or ロールバック: commit; or rollback;",
+    "■dbms_output: set serverout on;",
+    "■テーブルレイアウト: describe 受注m;",
+    "■テーブルリスト: select * from tab;",
+    "■テーブルコピー: create table 受注w as select * from 受注m;",
+    "■テーブルクリア: truncate table ダミー;",
+    "■テーブル削除: drop table/view ダミー;",
+    "■レコード参照: select * from ダミー where ... order by ...;",
+    "■レコード追加: insert into ダミー () values ();",
+    "■レコード修正: update ダミー set ... where ...;",
+    "■レコード削除: delete from ダミー where ...;",
+]
+
+# The catalogue's worked example: nine lines, each ended with CR LF.
+WORKED_EXAMPLE_LINES = [
+    "sample templates",
+    "■Daily count   ",
+    "  select count(*)",
+    "    from 受注m;  ",
+    "■Clear work table",
+    "== run before the nightly load ==",
+    "truncate table 受注w;",
+    "",
+    "■Unfinished",
+]
+WORKED_EXAMPLE_ITEMS = [
+    "■Daily count: select count(*)\r\n    from 受注m;\r\n",
+    "■Clear work table: truncate table 受注w;\r\n",
+]
+
+
+# The layout table, read from its one source ---------------------------------------
+def read_layout():
+    """Parses the control table, client size and picture size of
+    marlet/layout.{h,cpp}: {name: (id, left, top, width, height, tab)}."""
+    with open(os.path.join(REPO, "marlet", "layout.h"), encoding="utf-8") as f:
+        header = f.read()
+    with open(os.path.join(REPO, "marlet", "layout.cpp"), encoding="utf-8") as f:
+        source = f.read()
+    consts = dict((m.group(1), int(m.group(2)))
+                  for m in re.finditer(r"constexpr int (k\w+) = (-?\d+);", header))
+    controls = {}
+    for m in re.finditer(r'\{"([\w()]+)", k\w+, (k\w+), [^,]+, (\d+), (\d+), (\d+), (\d+), (-?\d+),', source):
+        name, id_name = m.group(1), m.group(2)
+        left, top, width, height, tab = (int(m.group(i)) for i in range(3, 8))
+        controls[name] = (consts[id_name], left, top, width, height, tab)
+    assert len(controls) == 8, "could not read the control table: %r" % controls
+    return consts, controls
+
+
+def px(twips, dpi=96):
+    return int((twips * dpi + 720) // 1440)
+
+
+# Helpers ------------------------------------------------------------------------
+class Failure(AssertionError):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def near(actual, expected, what, tolerance=1):
+    check(abs(actual - expected) <= tolerance, "%s: %r, expected %r (+-%d)" % (what, actual, expected, tolerance))
+
+
+_counter = [0]
+
+
+def probe(rig, *args, timeout=TIMEOUT):
+    """Runs the window probe inside the rig's desktop and returns its JSON.
+    Waits for its output file, not for its process: a program started
+    into the virtual desktop does not always end with its wine command."""
+    _counter[0] += 1
+    out = os.path.join(rig.tmp, "probe-%d.json" % _counter[0])
+    rig.start(PROBE, *args, "--out", rig.win_path(out))
+    winerig.wait_for(lambda: os.path.isfile(out), timeout + 30, "window_probe %s" % " ".join(args))
+    with open(out, encoding="ascii") as f:
+        return json.load(f)
+
+
+def window(rig, timeout=TIMEOUT):
+    data = probe(rig, "--title-hex", TITLE_HEX, "--wait", str(timeout), timeout=timeout)
+    check(data.get("found") and data.get("visible"), "marlet's window did not appear")
+    return data
+
+
+def marlet_processes(rig):
+    """Linux pids of marlet.exe processes of this rig's Wine prefix."""
+    pids = []
+    for pid in os.listdir("/proc"):
+        if not pid.isdigit():
+            continue
+        try:
+            with open("/proc/%s/cmdline" % pid, "rb") as f:
+                cmd = f.read().split(b"\0")
+            if not cmd or not cmd[0].lower().endswith(b"marlet.exe"):
+                continue
+            with open("/proc/%s/environ" % pid, "rb") as f:
+                env = f.read().split(b"\0")
+            if ("WINEPREFIX=" + rig.prefix).encode() in env:
+                pids.append(int(pid))
+        except OSError:
+            pass
+    return pids
+
+
+def wait_ended(rig, what):
+    """The window is gone and the program has ended."""
+    gone = probe(rig, "--title-hex", TITLE_HEX, "--gone", "30")
+    check(not gone["found"], "%s: the window is still there" % what)
+    winerig.wait_for(lambda: not marlet_processes(rig), TIMEOUT, "marlet.exe to end after %s" % what)
+
+
+def start_marlet(rig):
+    winerig.wait_for(lambda: not marlet_processes(rig), TIMEOUT, "an earlier marlet.exe to end")
+    rig.start(MARLET)
+    return window(rig)
+
+
+def child(data, id_):
+    for c in data["children"]:
+        if c["id"] == id_:
+            return c
+    raise Failure("no child window with id %d" % id_)
+
+
+def combo(data, consts):
+    return child(data, consts["kIdCombo1"])["combo"]
+
+
+def default_button(data, consts):
+    """Id of the one button styled as the default, else None."""
+    ids = [consts[k] for k in ("kIdCommand1", "kIdCommand2")
+           if child(data, consts[k])["style"] & 0xF == BS_DEFPUSHBUTTON]
+    return ids[0] if len(ids) == 1 else None
+
+
+def client_to_screen(data, x, y):
+    ox, oy = data["client_origin"]
+    return ox + x, oy + y
+
+
+def click(rig, x, y, double=False):
+    rig.xdotool("mousemove", str(x), str(y))
+    time.sleep(0.05)  # lets the pointer motion arrive before the button
+    rig.xdotool("click", "--repeat", "2" if double else "1", "--delay", "80", "1")
+
+
+def key(rig, data, *keys):
+    """Keys go to the window under the pointer: park it on the title bar."""
+    l, t, r, _ = data["window_rect"]
+    rig.xdotool("mousemove", str((l + r) // 2), str(t + 8))
+    rig.xdotool("key", "--delay", "80", *keys)
+
+
+def wait_probe(rig, condition, what):
+    """Probes the window until condition(data) holds; returns that data."""
+    last = [None]
+
+    def ok():
+        last[0] = window(rig)
+        return condition(last[0])
+    winerig.wait_for(ok, TIMEOUT, what, interval=0.3)
+    return last[0]
+
+
+def write_template_file(rig, lines):
+    data = "".join(line + "\r\n" for line in lines).encode("cp932")
+    with open(rig.c_path("vorn3", "marlet.txt"), "wb") as f:
+        f.write(data)
+
+
+# Cases --------------------------------------------------------------------------
+def case_resources(rig, consts, controls):
+    data = probe(rig, "--file", rig.win_path(rig.exe(MARLET)))
+    check(data["found"], "probe could not open marlet.exe")
+    v = data["version"]
+    check(v["file_version"] == "2.1.0.0" and v["product_version"] == "2.1.0.0", "version numbers %r" % v)
+    check([1041, 1200] in v["translations"], "not Japanese: %r" % v["translations"])
+    s = v["strings"]
+    check(s.get("ProductName") == "marlet" and s.get("InternalName") == "marlet", "names %r" % s)
+    check(s.get("OriginalFilename") == "marlet.exe" and s.get("FileVersion") == "2.01", "strings %r" % s)
+    groups = data["icon_groups"]
+    check(len(groups) == 1, "icon groups %r" % groups)
+    images = sorted((i["width"], i["height"], i["bit_count"], i["bitmap_bit_count"]) for i in groups[0]["images"])
+    check(images == [(n, n, 8, 8) for n in (16, 32, 48, 64)], "icon images %r" % images)
+    with open(os.path.join(REPO, "common", "res", "vorn3.ico"), "rb") as f:
+        check(len(f.read()) == 13094, "vorn3.ico is not 13,094 bytes")
+    with open(os.path.join(REPO, "marlet", "res", "picture.jpg"), "rb") as f:
+        jpeg = f.read()
+    pictures = [r for r in data["rcdata"] if r["head"].startswith("ffd8")]
+    check(len(pictures) == 1 and pictures[0]["bytes"] == len(jpeg), "picture resource %r" % data["rcdata"])
+    manifest = data["manifest"] or ""
+    check("PerMonitorV2" in manifest and "dpiAware" in manifest, "manifest without DPI awareness")
+
+
+def case_layout(rig, consts, controls, screenshot):
+    data = start_marlet(rig)
+    check(data["title"] == TITLE, "title %r" % data["title"])
+    check(data["dpi"] == 96, "the rig is not at 96 dpi: %r" % data["dpi"])
+    style = data["style"]
+    check(style & WS_CAPTION == WS_CAPTION and style & WS_SYSMENU, "no caption or system menu")
+    check(not style & WS_THICKFRAME, "the window has a sizing border")
+    check(not style & WS_MAXIMIZEBOX, "the window can be maximised")
+    near(data["client_width"], px(consts["kClientWidthTwips"]), "client width", 0)
+    near(data["client_height"], px(consts["kClientHeightTwips"]), "client height", 0)
+    # Centred on the work area.
+    l, t, r, b = data["window_rect"]
+    wl, wt, wr, wb = data["work_area"]
+    near(l + r, wl + wr, "horizontal centre (doubled)", 2)
+    near(t + b, wt + wb, "vertical centre (doubled)", 2)
+
+    # Every control at its place, in stacking order from the top.
+    order = [c["id"] for c in data["children"]]
+    expected_order = [v[0] for v in sorted(controls.values(), key=lambda v: v[5] if v[5] >= 0 else 99)]
+    check(order == expected_order, "stacking order %r, expected %r" % (order, expected_order))
+    for name, (id_, left, top, width, height, tab) in controls.items():
+        c = child(data, id_)
+        near(c["x"], px(left), name + " left")
+        near(c["y"], px(top), name + " top")
+        near(c["width"], px(left + width) - px(left), name + " width")
+        near(c["height"], px(top + height) - px(top), name + " height")
+        check(c["visible"] and c["enabled"], name + " hidden or disabled")
+        check(bool(c["style"] & WS_TABSTOP) == (name in ("Combo1", "Command1", "Command2")),
+              name + ": tab stop")
+
+    c1 = child(data, consts["kIdCombo1"])
+    check(c1["class"].lower() == "combobox", "Combo1 is a %s" % c1["class"])
+    check(c1["style"] & 3 == CBS_SIMPLE and not c1["style"] & CBS_SORT, "Combo1 is not a simple unsorted combo")
+    b1, b2 = child(data, consts["kIdCommand1"]), child(data, consts["kIdCommand2"])
+    check(b1["text"] == "送信" and b2["text"] == "ｷｬﾝｾﾙ", "button texts %r %r" % (b1["text"], b2["text"]))
+    check(b1["style"] & 0xF == BS_DEFPUSHBUTTON, "Command1 is not the default button")
+    for name in ("Label1(0)", "Label1(1)"):
+        check(child(data, controls[name][0])["style"] & WS_BORDER, name + " without border")
+    l2, l3 = child(data, consts["kIdLabel2"]), child(data, consts["kIdLabel3"])
+    check(l3["text"].startswith("Tovrin.exe ver 2.10  ") and len(l3["text"]) > 21, "Label3 %r" % l3["text"])
+    check(l2["text"].strip() != "", "Label2 is empty")
+    for label in (l2, l3):
+        check(label["style"] & SS_TYPEMASK == SS_RIGHT, "label %d not right-aligned" % label["id"])
+    image = child(data, consts["kIdImage1"])
+    check(image["exstyle"] & WS_EX_CLIENTEDGE, "Image1 without border")
+    check((image["client_width"], image["client_height"]) == (consts["kPictureWidth"], consts["kPictureHeight"]),
+          "Image1 inside its border is %dx%d" % (image["client_width"], image["client_height"]))
+
+    # The list after load, with no template file: the built-ins only.
+    cb = combo(data, consts)
+    check(cb["items"] == BUILT_INS, "items without a template file: %r" % cb["items"])
+    check(cb["selection"] == -1 and cb["edit_text"] == "", "selection %r, edit %r" % (cb["selection"], cb["edit_text"]))
+    focus = data["focus"]
+    check(focus and focus.get("child_id") == consts["kIdCombo1"], "focus at start: %r" % focus)
+
+    time.sleep(0.5)  # a settled picture for the eye; nothing depends on it
+    rig.screenshot(screenshot)
+    print("    screenshot:", screenshot)
+
+    # Tab order: Combo1, Command1, Command2, back to Combo1; the default
+    # button is the focused one, else Command1.
+    for expected in ("kIdCommand1", "kIdCommand2", "kIdCombo1"):
+        default = consts["kIdCommand2" if expected == "kIdCommand2" else "kIdCommand1"]
+        key(rig, data, "Tab")
+        wait_probe(rig, lambda d: d["focus"] and d["focus"].get("child_id") == consts[expected]
+                   and default_button(d, consts) == default,
+                   "focus on %s after Tab, default button %d" % (expected, default))
+    key(rig, data, "Escape")
+    wait_ended(rig, "Esc")
+
+
+def case_cancel_button(rig, consts, controls):
+    data = start_marlet(rig)
+    b = child(data, consts["kIdCommand2"])
+    click(rig, *client_to_screen(data, b["x"] + b["width"] // 2, b["y"] + b["height"] // 2))
+    wait_ended(rig, "a click on Command2")
+
+
+def case_enter_on_cancel(rig, consts, controls):
+    data = start_marlet(rig)
+    key(rig, data, "Tab", "Tab")
+    # The focused button is the default one, so Enter presses it.
+    wait_probe(rig, lambda d: d["focus"] and d["focus"].get("child_id") == consts["kIdCommand2"]
+               and default_button(d, consts) == consts["kIdCommand2"], "focus on Command2, and it the default")
+    key(rig, data, "Return")
+    wait_ended(rig, "Enter on the focused Command2")
+
+
+def case_close_box(rig, consts, controls):
+    data = start_marlet(rig)
+    l, t, r, _ = data["window_rect"]
+    frame = data["client_origin"][0] - l
+    # The close box is the rightmost button of the caption.
+    click(rig, r - frame - 10, (t + data["client_origin"][1]) // 2)
+    wait_ended(rig, "the close box")
+
+
+def case_worked_example(rig, consts, controls):
+    write_template_file(rig, WORKED_EXAMPLE_LINES)
+    data = start_marlet(rig)
+    cb = combo(data, consts)
+    check(cb["items"] == BUILT_INS + WORKED_EXAMPLE_ITEMS,
+          "items from the worked example: %r" % cb["items"][len(BUILT_INS):])
+    check(cb["selection"] == -1, "selection at start %r" % cb["selection"])
+
+    # A click on item 12 selects it and shows it in the edit field.
+    lb = child(data, consts["kIdCombo1"])["children"]
+    lb = [c for c in lb if c["class"].lower() == "combolbox"]
+    check(lb, "Combo1 has no list box child")
+    lb = lb[0]
+    index = len(BUILT_INS)
+    y = lb["y"] + 2 + (index - cb["top_index"]) * cb["item_height"] + cb["item_height"] // 2
+    click(rig, *client_to_screen(data, lb["x"] + 60, y))
+    data = wait_probe(rig, lambda d: combo(d, consts)["selection"] == index, "item 12 selected by a click")
+    edit = combo(data, consts)["edit_text"]
+    check(edit.startswith("■Daily count: select count(*)"), "edit field after the click: %r" % edit)
+    print("    edit field shows the item as %r" % edit)
+
+    # Typing makes the text the user's own: no item selected any more.
+    key(rig, data, "ctrl+a", "x")
+    data = wait_probe(rig, lambda d: combo(d, consts)["edit_text"] == "x", "typed text in the edit field")
+    check(combo(data, consts)["selection"] == -1, "an item stays selected after typing")
+    key(rig, data, "Escape")
+    wait_ended(rig, "Esc with typed text")
+
+
+def case_sample_file(rig, consts, controls):
+    with open(os.path.join(REPO, "marlet", "sample", "marlet.txt"), "rb") as f:
+        sample = f.read()
+    with open(rig.c_path("vorn3", "marlet.txt"), "wb") as f:
+        f.write(sample)
+    data = start_marlet(rig)
+    items = combo(data, consts)["items"][len(BUILT_INS):]
+    heads = [i for i in items if i.startswith("■")]
+    pieces = [i for i in items if not i.startswith("■")]
+    check(len(heads) >= 5, "templates from the sample file: %r" % heads)
+    check(len(pieces) >= 1 and all(p.startswith("   ") for p in pieces), "continuation pieces %r" % pieces)
+    check(all(len(i) <= 503 for i in items), "an item longer than a piece")
+    key(rig, data, "Escape")
+    wait_ended(rig, "Esc")
+
+
+GROUPS = [
+    # (rig options, cases)
+    (dict(), ["resources", "layout", "cancel_button", "enter_on_cancel", "close_box"]),
+    (dict(japanese_files=True), ["worked_example", "sample_file"]),
+]
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--bin", required=True, help="the Windows build directory")
+    parser.add_argument("--only", help="run one case")
+    args = parser.parse_args()
+    for exe in (MARLET, PROBE):
+        if not os.path.isfile(os.path.join(args.bin, exe)):
+            print("missing", exe)
+            return 1
+    consts, controls = read_layout()
+    screenshot = os.path.join(os.path.abspath(args.bin), "marlet-window.png")
+
+    failed = []
+    ran = 0
+    for options, names in GROUPS:
+        names = [n for n in names if not args.only or n == args.only]
+        if not names:
+            continue
+        with winerig.Rig(args.bin) as rig:
+            # The ANSI code page 932 for the template file (Wine takes it
+            # from LC_ALL here).
+            rig.env["LC_ALL"] = "ja_JP.UTF-8"
+            for name in names:
+                ran += 1
+                print("--", name, flush=True)
+                t0 = time.monotonic()
+                try:
+                    fn = globals()["case_" + name]
+                    if name == "layout":
+                        fn(rig, consts, controls, screenshot)
+                    else:
+                        fn(rig, consts, controls)
+                    print("   ok (%.1f s)" % (time.monotonic() - t0), flush=True)
+                except Exception:
+                    traceback.print_exc()
+                    failed.append(name)
+                    shot = os.path.join(os.path.abspath(args.bin), "marlet-window-%s-failed.png" % name)
+                    try:
+                        rig.screenshot(shot)
+                        print("   screenshot of the failure:", shot)
+                    except Exception:
+                        pass
+                    # Leave no window behind for the next case.
+                    for pid in marlet_processes(rig):
+                        try:
+                            os.kill(pid, 9)
+                        except OSError:
+                            pass
+    if ran == 0:
+        print("no such case")
+        return 1
+    print("%d case(s), %d failed%s" % (ran, len(failed), (": " + ", ".join(failed)) if failed else ""))
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
