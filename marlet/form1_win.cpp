@@ -84,29 +84,29 @@ HWND ControlWindow(int id) {
 
 // Fonts. ----------------------------------------------------------------------
 
-int CALLBACK FaceFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
-  *reinterpret_cast<bool*>(found) = true;
-  return 0;
-}
-
-bool FontFamilyExists(const wchar_t* face) {
+// True when a font asked for by `lf`'s face is given that face (itself or
+// through a font substitution), not another one picked by the font mapper.
+bool FaceAvailable(const LOGFONTW& lf) {
+  HFONT font = CreateFontIndirectW(&lf);
+  if (!font) return false;
+  bool same = false;
   HDC dc = GetDC(nullptr);
-  if (!dc) return false;
-  LOGFONTW lf = {};
-  lf.lfCharSet = DEFAULT_CHARSET;
-  lstrcpynW(lf.lfFaceName, face, LF_FACESIZE);
-  bool found = false;
-  EnumFontFamiliesExW(dc, &lf, FaceFound, reinterpret_cast<LPARAM>(&found), 0);
-  ReleaseDC(nullptr, dc);
-  return found;
+  if (dc) {
+    HGDIOBJ old = SelectObject(dc, font);
+    wchar_t face[LF_FACESIZE] = {};
+    same = GetTextFaceW(dc, LF_FACESIZE, face) > 0 && lstrcmpiW(face, lf.lfFaceName) == 0;
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+  }
+  DeleteObject(font);
+  return same;
 }
 
 // Combo1's own font, or the closest Japanese face where it is missing; with
-// none of them installed, the font mapper picks a Shift-JIS face.
+// none of them there, the font mapper picks a Shift-JIS face for the first.
 HFONT CreateCombo1Font(int dpi) {
-  const wchar_t* faces[] = {W(layout::kCombo1FontFace), L"MS PGothic", L"MS UI Gothic",
-                            L"Meiryo UI", L"Yu Gothic UI", L"\xFF2D\xFF33 \x30B4\x30B7\x30C3\x30AF",
-                            L"MS Gothic"};
+  const wchar_t* faces[] = {W(layout::kCombo1FontFace), L"MS PGothic", L"MS UI Gothic", L"Meiryo UI",
+                            L"Yu Gothic UI", L"\xFF2D\xFF33 \x30B4\x30B7\x30C3\x30AF", L"MS Gothic"};
   LOGFONTW lf = {};
   lf.lfHeight = layout::FontHeightPixels(layout::kCombo1FontHundredthsOfPoint, dpi);
   lf.lfWeight = layout::kCombo1FontWeight;
@@ -116,11 +116,10 @@ HFONT CreateCombo1Font(int dpi) {
   lf.lfQuality = DEFAULT_QUALITY;
   lf.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
   for (const wchar_t* face : faces) {
-    if (FontFamilyExists(face)) {
-      lstrcpynW(lf.lfFaceName, face, LF_FACESIZE);
-      break;
-    }
+    lstrcpynW(lf.lfFaceName, face, LF_FACESIZE);
+    if (FaceAvailable(lf)) return CreateFontIndirectW(&lf);
   }
+  lstrcpynW(lf.lfFaceName, faces[0], LF_FACESIZE);
   return CreateFontIndirectW(&lf);
 }
 
