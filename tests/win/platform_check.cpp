@@ -1156,6 +1156,17 @@ void CheckInputBoxes(HWND main) {
     Expect(check, IsWindowEnabled(main) != FALSE, "owner window left disabled");
     Finish(check);
   }
+
+  if (Selected("input_box_without_window")) {
+    Check check{"input_box_without_window", {}, {}};
+    const InputCase c = {"", tablePrompt, tableTitle, u"受注m", Answer::EnterKey, u"", u"受注m"};
+    std::u16string result = u"(not returned)";
+    RunBox(
+        c.title, true, [&] { result = ShowInputBox(c.prompt, c.title, c.defaultText); },
+        [&](BoxView& view) { InspectInputBox(view, c, nullptr); }, c.answer, c.typed, check.problems);
+    Expect(check, result == c.expected, "Enter gave " + Show(result));
+    Finish(check);
+  }
 }
 
 }  // namespace

@@ -28,9 +28,6 @@ def main():
         return 1
 
     with winerig.Rig(args.bin) as rig:
-        # Wine here takes its code page from LC_ALL only: LANG=ja_JP.UTF-8
-        # alone leaves it at 1252 (and Japanese file names unusable).
-        rig.env["LC_ALL"] = "ja_JP.UTF-8"
         out = os.path.join(rig.tmp, "platform_check.txt")
         extra = ["--only", args.only] if args.only else []
         code, stdout, stderr, seconds = rig.run("tests/platform_check.exe", "--out", rig.win_path(out), *extra,
@@ -52,6 +49,11 @@ def main():
             print("platform_check did not finish; stderr:")
             print(stderr[-4000:])
             rig.screenshot(os.path.join(args.bin, "platform_check_unfinished.png"))
+            return 1
+        # The rig promises the Japanese code page; without it the checks of
+        # the ANSI path with Japanese text would quietly not run.
+        if "info ANSI code page 932" not in lines:
+            print("Wine did not run with the ANSI code page 932")
             return 1
         if failures:
             print("%d check(s) failed" % len(failures))
