@@ -2,7 +2,7 @@
 // it and its child windows, as JSON (ASCII only: other characters as \uXXXX).
 //
 //   window_probe (--title TEXT | --title-hex 0053,0051,... | --title-file PATH)
-//                [--class NAME] [--wait SECONDS] [--gone SECONDS] [--out PATH]
+//                [--class NAME] [--wait SECONDS] [--gone SECONDS] [--out PATH] [--no-items]
 //   window_probe --file PROGRAM.exe [--out PATH]
 //
 // The title is matched exactly. Non-ASCII command-line arguments do not
@@ -14,6 +14,7 @@
 //   --gone S   waits up to S seconds for the window to disappear and reports
 //              only {"found": ...}.
 //   --out P    writes the JSON to P instead of standard output.
+//   --no-items leaves out the combo boxes' items (their count stays).
 // Reported: window and client rectangles (screen), style bits, DPI, the work
 // area, the class icon, the focused window, and every child (recursively, in
 // z-order from the top) with class, id, text, rectangle relative to the
@@ -36,6 +37,7 @@ namespace {
 
 std::wstring g_title;
 std::wstring g_class;
+bool g_items = true;  // list the combo boxes' items
 
 // JSON output ------------------------------------------------------------------
 
@@ -105,7 +107,7 @@ std::string ComboJson(HWND combo) {
   LRESULT count = Send(combo, CB_GETCOUNT, 0, 0, ok);
   if (!ok || count < 0) count = 0;
   std::string items = "[";
-  for (LRESULT i = 0; i < count; ++i) {
+  for (LRESULT i = 0; g_items && i < count; ++i) {
     LRESULT length = Send(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0, ok);
     std::wstring text;
     if (ok && length >= 0) {
@@ -428,6 +430,10 @@ int wmain(int argc, wchar_t** argv) {
   const wchar_t* filePath = nullptr;
   for (int i = 1; i < argc; ++i) {
     std::wstring a = argv[i];
+    if (a == L"--no-items") {
+      g_items = false;
+      continue;
+    }
     if (i + 1 >= argc) return Usage();
     const wchar_t* v = argv[++i];
     if (a == L"--title") {
