@@ -17,6 +17,7 @@
 //   clipboard_tool close [TITLE]     posts WM_CLOSE to that window
 //   clipboard_tool activate TITLE    brings that window to the front and waits
 //                                    until it is there
+//   clipboard_tool is-front TITLE    succeeds when that window is in front
 // (the last three fail when there is no such window).
 //
 // Files are used for text because non-ASCII arguments arrive corrupted under
@@ -278,6 +279,11 @@ int Activate(const wchar_t* title) {
   return 1;
 }
 
+int IsFront(const wchar_t* title) {
+  HWND window = FindByTitle(title);
+  return window && GetForegroundWindow() == window ? 0 : 1;
+}
+
 int Dispatch(int argc, wchar_t** argv) {
   if (argc < 2) return 2;
   std::wstring command = argv[1];
@@ -293,6 +299,7 @@ int Dispatch(int argc, wchar_t** argv) {
   if (command == L"post" && arg) return Post(arg, arg2);
   if (command == L"close") return Close(arg);
   if (command == L"activate" && arg) return Activate(arg);
+  if (command == L"is-front" && arg) return IsFront(arg);
   return 2;
 }
 
@@ -302,7 +309,7 @@ int wmain(int argc, wchar_t** argv) {
   int result = Dispatch(argc, argv);
   if (result == 2) {
     std::fprintf(stderr, "usage: clipboard_tool set-file|set-units|get-file|get-units PATH | set-bitmap | empty | "
-                         "hold UNTIL_FILE | post ID [TITLE] | close [TITLE] | activate TITLE\n");
+                         "hold UNTIL_FILE | post ID [TITLE] | close [TITLE] | activate TITLE | is-front TITLE\n");
   }
   // The result also goes to stdout: a program started in a Wine virtual
   // desktop (wine explorer /desktop=...) does not pass its exit code on.

@@ -10,6 +10,7 @@ inside a winerig.Rig.
 """
 import json
 import os
+import select
 
 import winerig
 
@@ -85,6 +86,18 @@ def close_window(rig, title=TITLE):
 def activate(rig, title):
     """Brings the window titled so to the front; returns once it is there."""
     tool(rig, "activate", title)
+
+
+def is_front(rig, title):
+    return tool_succeeds(rig, "is-front", title)
+
+
+def read_line(process, timeout=30):
+    """The next line of a started program's output, waiting at most timeout."""
+    ready, _, _ = select.select([process.stdout], [], [], timeout)
+    if not ready:
+        raise AssertionError("no output within %d s" % timeout)
+    return process.stdout.readline().decode("utf-8", "replace").strip()
 
 
 def window_exists(rig, title=TITLE):

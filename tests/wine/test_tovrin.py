@@ -80,12 +80,14 @@ class World:
         return self.sqlplus.wait_recv(mark), mark
 
     def expect_command_receipt(self, clipboard_text, expected):
-        """Command mode: the text arrives by command, the decoy stays in front."""
+        """Command mode: the text arrives by command, the decoy stays in front
+        (neither SQL*Plus nor a window of tovrin came forward)."""
         self.decoy_in_front()
         recv, mark = self.send(clipboard_text)
         check_equal(recv["text"], expected, "received text")
         check_equal(recv["how"], "command", "way of arrival")
         check_equal(self.sqlplus.activations(mark), [], "activations of SQL*Plus in command mode")
+        check(standin.is_front(self.rig, DECOY), "the decoy is no longer in front after command mode")
         return recv
 
     def expect_keystroke_receipt(self, clipboard_text, expected):
@@ -233,7 +235,7 @@ def case_clipboard_held_by_another_program(w):
     release = os.path.join(w.rig.tmp, "release-clipboard")
     holder = w.rig.start(standin.TOOL, "hold", w.rig.win_path(release))
     try:
-        check_equal(holder.stdout.readline().strip(), b"holding", "clipboard holder")
+        check_equal(standin.read_line(holder), "holding", "clipboard holder")
         mark = w.sqlplus.mark()
         w.run_tovrin()
         w.sqlplus.confirm_nothing_received(mark)
