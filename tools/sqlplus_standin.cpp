@@ -15,14 +15,16 @@
 //                                  {"event":"ready","t":..}
 //                                  {"event":"activate","t":..}
 //                                  {"event":"recv","how":"command"|"keystroke",
-//                                   "t":..,"units":N,"text":".."}
+//                                   "t":..,"readable":bool,"units":N,"text":".."}
+//                                (text: the clipboard's text exactly; lone
+//                                surrogates as \u escapes)
 //                                  {"event":"command","id":N,"t":..}  (other ids)
 //                                  {"event":"closing","t":..}
 //   --close-after-activations N  close the window after the N-th activation
 //                                counted from "ready"...
 //   --close-delay-ms MS          ...this many milliseconds later (default 0)
 // t is in seconds of the QueryPerformanceCounter clock, the same clock in
-// every process of the machine.
+// every process of the machine (under Wine: the host's CLOCK_MONOTONIC_RAW).
 #include <windows.h>
 
 #include <cstdio>
