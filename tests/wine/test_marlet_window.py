@@ -3,8 +3,9 @@ page), read back through Win32 by tests/window_probe.exe:
 
 - the program file's resources: version record, icon, picture, manifest;
 - the window: title, fixed border, client size, centring, every control's
-  box against the twips table of marlet/layout.cpp, stacking, styles, texts,
-  the list after load (built-ins only), focus and tab order;
+  box against the twips table of marlet/layout.cpp (at 96 and at 144 dpi),
+  stacking, styles, texts, the list after load (built-ins only), focus and
+  tab order;
 - the list filled from a Shift-JIS template file (the catalogue's worked
   example, and the shipped sample file);
 - a click on an item shows it in the edit field; typing clears the selection;
@@ -18,6 +19,7 @@ import argparse
 import json
 import os
 import re
+import subprocess
 import sys
 import time
 import traceback
@@ -222,6 +224,13 @@ def write_template_file(rig, lines):
         f.write(data)
 
 
+def set_dpi(rig, dpi):
+    """The screen's DPI for the programs started afterwards."""
+    subprocess.run(["wine", "reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD",
+                    "/d", str(dpi), "/f"], env=rig.env, check=True, timeout=TIMEOUT,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
 # Cases --------------------------------------------------------------------------
 def case_resources(rig, consts, controls):
     data = probe(rig, "--file", rig.win_path(rig.exe(MARLET)))
@@ -266,12 +275,9 @@ def case_layout(rig, consts, controls, screenshot):
     order = [c["id"] for c in data["children"]]
     expected_order = [v[0] for v in sorted(controls.values(), key=lambda v: v[5] if v[5] >= 0 else 99)]
     check(order == expected_order, "stacking order %r, expected %r" % (order, expected_order))
+    check_boxes(data, controls, 96)
     for name, (id_, left, top, width, height, tab) in controls.items():
         c = child(data, id_)
-        near(c["x"], px(left), name + " left")
-        near(c["y"], px(top), name + " top")
-        near(c["width"], px(left + width) - px(left), name + " width")
-        near(c["height"], px(top + height) - px(top), name + " height")
         check(c["visible"] and c["enabled"], name + " hidden or disabled")
         check(bool(c["style"] & WS_TABSTOP) == (name in ("Combo1", "Command1", "Command2")),
               name + ": tab stop")
@@ -313,6 +319,27 @@ def case_layout(rig, consts, controls, screenshot):
         wait_probe(rig, lambda d: d["focus"] and d["focus"].get("child_id") == consts[expected]
                    and default_button(d, consts) == default,
                    "focus on %s after Tab, default button %d" % (expected, default))
+    key(rig, data, "Escape")
+    wait_ended(rig, "Esc")
+
+
+def check_boxes(data, controls, dpi):
+    """Every control's box against the table at `dpi` (edges converted)."""
+    for name, (id_, left, top, width, height, tab) in controls.items():
+        c = child(data, id_)
+        near(c["x"], px(left, dpi), name + " left")
+        near(c["y"], px(top, dpi), name + " top")
+        near(c["width"], px(left + width, dpi) - px(left, dpi), name + " width")
+        near(c["height"], px(top + height, dpi) - px(top, dpi), name + " height")
+
+
+def case_high_dpi(rig, consts, controls):
+    """At 144 dpi the window keeps its proportions."""
+    data = start_marlet(rig)
+    check(data["dpi"] == 144, "the window's dpi is %r, not 144" % data["dpi"])
+    near(data["client_width"], px(consts["kClientWidthTwips"], 144), "client width", 0)
+    near(data["client_height"], px(consts["kClientHeightTwips"], 144), "client height", 0)
+    check_boxes(data, controls, 144)
     key(rig, data, "Escape")
     wait_ended(rig, "Esc")
 
@@ -391,7 +418,8 @@ def case_sample_file(rig, consts, controls):
 GROUPS = [
     # (rig options, cases)
     (dict(), ["resources", "layout", "cancel_button", "enter_on_cancel", "close_box"]),
-    (dict(japanese_files=True), ["worked_example", "sample_file"]),
+    (dict(), ["worked_example", "sample_file"]),
+    (dict(dpi=144), ["high_dpi"]),
 ]
 
 
@@ -417,6 +445,8 @@ def main():
             # The ANSI code page 932 for the template file (Wine takes it
             # from LC_ALL here).
             rig.env["LC_ALL"] = "ja_JP.UTF-8"
+            if "dpi" in options:
+                set_dpi(rig, options["dpi"])
             for name in names:
                 ran += 1
                 print("--", name, flush=True)
