@@ -9,6 +9,8 @@ page), read back through Win32 by tests/window_probe.exe:
 - the list filled from a Shift-JIS template file (the catalogue's worked
   example, and the shipped sample file);
 - a click on an item shows it in the edit field; typing clears the selection;
+- a double-click on an item, and Enter in Combo1, send through the SQL*Plus
+  stand-in (the send command itself is tested elsewhere);
 - Esc, Command2, Enter on a focused Command2 and the close box end the program.
 
 A screenshot is saved as BUILD/marlet-window.png.
@@ -25,6 +27,7 @@ import time
 import traceback
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import standin  # noqa: E402
 import winerig  # noqa: E402
 
 REPO = winerig.REPO
@@ -379,13 +382,8 @@ def case_worked_example(rig, consts, controls):
     check(cb["selection"] == -1, "selection at start %r" % cb["selection"])
 
     # A click on item 12 selects it and shows it in the edit field.
-    lb = child(data, consts["kIdCombo1"])["children"]
-    lb = [c for c in lb if c["class"].lower() == "combolbox"]
-    check(lb, "Combo1 has no list box child")
-    lb = lb[0]
     index = len(BUILT_INS)
-    y = lb["y"] + 2 + (index - cb["top_index"]) * cb["item_height"] + cb["item_height"] // 2
-    click(rig, *client_to_screen(data, lb["x"] + 60, y))
+    click_item(rig, data, consts, index)
     data = wait_probe(rig, lambda d: combo(d, consts)["selection"] == index, "item 12 selected by a click")
     edit = combo(data, consts)["edit_text"]
     check(edit.startswith("■Daily count: select count(*)"), "edit field after the click: %r" % edit)
@@ -397,6 +395,44 @@ def case_worked_example(rig, consts, controls):
     check(combo(data, consts)["selection"] == -1, "an item stays selected after typing")
     key(rig, data, "Escape")
     wait_ended(rig, "Esc with typed text")
+
+
+def click_item(rig, data, consts, index, double=False):
+    """Clicks (or double-clicks) item `index` of Combo1's list."""
+    cb = combo(data, consts)
+    boxes = [c for c in child(data, consts["kIdCombo1"])["children"] if c["class"].lower() == "combolbox"]
+    check(boxes, "Combo1 has no list box child")
+    lb = boxes[0]
+    check(cb["top_index"] <= index, "item %d is scrolled out of sight" % index)
+    y = lb["y"] + 2 + (index - cb["top_index"]) * cb["item_height"] + cb["item_height"] // 2
+    check(y < lb["y"] + lb["height"] - 2, "item %d is below the list's visible part" % index)
+    click(rig, *client_to_screen(data, lb["x"] + 60, y), double=double)
+
+
+def case_double_click_sends(rig, consts, controls):
+    """A double-click on an item sends it, line breaks and all, and ends."""
+    write_template_file(rig, WORKED_EXAMPLE_LINES)
+    sqlplus = standin.StandIn(rig, "sqlplus")
+    data = start_marlet(rig)
+    mark = sqlplus.mark()
+    click_item(rig, data, consts, len(BUILT_INS), double=True)
+    recv = sqlplus.wait_recv(mark, timeout=TIMEOUT)
+    check(recv["text"] == "select count(*)\r\n    from 受注m;\r\n", "received %r" % recv["text"])
+    wait_ended(rig, "the send")
+    check(len([e for e in sqlplus.since(mark) if e["event"] == "recv"]) == 1, "sent more than once")
+
+
+def case_enter_sends(rig, consts, controls):
+    """Enter with the focus in Combo1 runs the send command."""
+    sqlplus = standin.StandIn(rig, "sqlplus")
+    data = start_marlet(rig)
+    mark = sqlplus.mark()
+    click_item(rig, data, consts, 3)  # the table list
+    data = wait_probe(rig, lambda d: combo(d, consts)["selection"] == 3, "item 4 selected")
+    key(rig, data, "Return")
+    recv = sqlplus.wait_recv(mark, timeout=TIMEOUT)
+    check(recv["text"] == "select * from tab;\r\n", "received %r" % recv["text"])
+    wait_ended(rig, "the send")
 
 
 def case_sample_file(rig, consts, controls):
@@ -419,6 +455,7 @@ GROUPS = [
     # (rig options, cases)
     (dict(), ["resources", "layout", "cancel_button", "enter_on_cancel", "close_box"]),
     (dict(), ["worked_example", "sample_file"]),
+    (dict(), ["double_click_sends", "enter_sends"]),
     (dict(dpi=144), ["high_dpi"]),
 ]
 
@@ -428,7 +465,7 @@ def main():
     parser.add_argument("--bin", required=True, help="the Windows build directory")
     parser.add_argument("--only", help="run one case")
     args = parser.parse_args()
-    for exe in (MARLET, PROBE):
+    for exe in (MARLET, PROBE, standin.STANDIN, standin.TOOL):
         if not os.path.isfile(os.path.join(args.bin, exe)):
             print("missing", exe)
             return 1
