@@ -236,6 +236,12 @@ def set_dpi(rig, dpi):
 
 # Cases --------------------------------------------------------------------------
 def case_resources(rig, consts, controls):
+    # The committed images are well-formed (icon layout; baseline JFIF, 72 x
+    # 40, three components) and the sample files match their source.
+    for script in ("make_images.py", "make_sample.py"):
+        r = subprocess.run([sys.executable, os.path.join(REPO, "tools", script), "--check"],
+                           capture_output=True, text=True, timeout=TIMEOUT)
+        check(r.returncode == 0, "tools/%s --check: %s%s" % (script, r.stdout, r.stderr))
     data = probe(rig, "--file", rig.win_path(rig.exe(MARLET)))
     check(data["found"], "probe could not open marlet.exe")
     v = data["version"]
