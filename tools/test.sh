@@ -17,6 +17,9 @@ cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DVORN_SANITIZE=ON -DVORN_
 cmake --build build/sanitize -j"$jobs"
 ctest --test-dir build/sanitize --output-on-failure -j"$jobs"
 
+echo "== fuzz targets, 30 s each (tools/fuzz.sh 600 for a long run)"
+bash tools/fuzz.sh 30
+
 echo "== Windows build and tests under Wine"
 cmake -S . -B build/win -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/win -j"$jobs"
