@@ -21,10 +21,21 @@ constexpr int kMaxPumpedMessages = 10000;
 
 constexpr ULONGLONG kMaxFileBytes = 1ULL << 30;
 
+// The clipboard is opened on behalf of a hidden message-only window of our
+// own. Opened without a window, EmptyClipboard leaves the clipboard with no
+// owner, after which SetClipboardData may fail on Windows; and two programs
+// that both open it without a window do not keep each other out under Wine.
+HWND ClipboardWindow() {
+  static HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                       GetModuleHandleW(nullptr), nullptr);
+  return window;
+}
+
 bool OpenClipboardWithRetries() {
+  HWND owner = ClipboardWindow();
   for (int attempt = 0; attempt < kClipboardAttempts; ++attempt) {
     if (attempt > 0) Sleep(kClipboardRetryMs);
-    if (OpenClipboard(nullptr)) return true;
+    if (OpenClipboard(owner)) return true;
   }
   return false;
 }
