@@ -161,17 +161,26 @@ def marlet_processes(rig):
     return pids
 
 
-def wait_ended(rig, what):
-    """The window is gone and the program has ended."""
-    gone = probe(rig, "--title-hex", TITLE_HEX, "--gone", "30")
+def wait_ended(rig, what, again=None):
+    """The window is gone and the program has ended. `again`, when given,
+    repeats the closing action once if the window is still there after a
+    while (an input event lost on a loaded machine); repeating it after a
+    close lands on the empty desktop."""
+    gone = probe(rig, "--title-hex", TITLE_HEX, "--gone", "20" if again else "40")
+    if gone["found"] and again:
+        again()
+        gone = probe(rig, "--title-hex", TITLE_HEX, "--gone", "40")
     check(not gone["found"], "%s: the window is still there" % what)
     winerig.wait_for(lambda: not marlet_processes(rig), TIMEOUT, "marlet.exe to end after %s" % what)
 
 
 def start_marlet(rig):
+    """Starts marlet and returns the probe's report once its window is in
+    front with the focus in Combo1, ready for input."""
     winerig.wait_for(lambda: not marlet_processes(rig), TIMEOUT, "an earlier marlet.exe to end")
     rig.start(MARLET)
-    return window(rig)
+    return wait_probe(rig, lambda d: d["foreground"] and d["focus"] and d["focus"].get("child_class") == "ComboBox",
+                      "marlet's window in front with the focus in Combo1")
 
 
 def child(data, id_):
@@ -329,7 +338,7 @@ def case_layout(rig, consts, controls, screenshot):
                    and default_button(d, consts) == default,
                    "focus on %s after Tab, default button %d" % (expected, default))
     key(rig, data, "Escape")
-    wait_ended(rig, "Esc")
+    wait_ended(rig, "Esc", again=lambda: key(rig, data, "Escape"))
 
 
 def check_boxes(data, controls, dpi):
@@ -350,14 +359,15 @@ def case_high_dpi(rig, consts, controls):
     near(data["client_height"], px(consts["kClientHeightTwips"], 144), "client height", 0)
     check_boxes(data, controls, 144)
     key(rig, data, "Escape")
-    wait_ended(rig, "Esc")
+    wait_ended(rig, "Esc", again=lambda: key(rig, data, "Escape"))
 
 
 def case_cancel_button(rig, consts, controls):
     data = start_marlet(rig)
     b = child(data, consts["kIdCommand2"])
-    click(rig, *client_to_screen(data, b["x"] + b["width"] // 2, b["y"] + b["height"] // 2))
-    wait_ended(rig, "a click on Command2")
+    at = client_to_screen(data, b["x"] + b["width"] // 2, b["y"] + b["height"] // 2)
+    click(rig, *at)
+    wait_ended(rig, "a click on Command2", again=lambda: click(rig, *at))
 
 
 def case_enter_on_cancel(rig, consts, controls):
@@ -367,7 +377,7 @@ def case_enter_on_cancel(rig, consts, controls):
     wait_probe(rig, lambda d: d["focus"] and d["focus"].get("child_id") == consts["kIdCommand2"]
                and default_button(d, consts) == consts["kIdCommand2"], "focus on Command2, and it the default")
     key(rig, data, "Return")
-    wait_ended(rig, "Enter on the focused Command2")
+    wait_ended(rig, "Enter on the focused Command2", again=lambda: key(rig, data, "Return"))
 
 
 def case_close_box(rig, consts, controls):
@@ -375,8 +385,9 @@ def case_close_box(rig, consts, controls):
     l, t, r, _ = data["window_rect"]
     frame = data["client_origin"][0] - l
     # The close box is the rightmost button of the caption.
-    click(rig, r - frame - 10, (t + data["client_origin"][1]) // 2)
-    wait_ended(rig, "the close box")
+    at = (r - frame - 10, (t + data["client_origin"][1]) // 2)
+    click(rig, *at)
+    wait_ended(rig, "the close box", again=lambda: click(rig, *at))
 
 
 def case_worked_example(rig, consts, controls):
@@ -400,7 +411,7 @@ def case_worked_example(rig, consts, controls):
     data = wait_probe(rig, lambda d: combo(d, consts)["edit_text"] == "x", "typed text in the edit field")
     check(combo(data, consts)["selection"] == -1, "an item stays selected after typing")
     key(rig, data, "Escape")
-    wait_ended(rig, "Esc with typed text")
+    wait_ended(rig, "Esc with typed text", again=lambda: key(rig, data, "Escape"))
 
 
 def click_item(rig, data, consts, index, double=False):
@@ -454,7 +465,7 @@ def case_sample_file(rig, consts, controls):
     check(len(pieces) >= 1 and all(p.startswith("   ") for p in pieces), "continuation pieces %r" % pieces)
     check(all(len(i) <= 503 for i in items), "an item longer than a piece")
     key(rig, data, "Escape")
-    wait_ended(rig, "Esc")
+    wait_ended(rig, "Esc", again=lambda: key(rig, data, "Escape"))
 
 
 GROUPS = [
