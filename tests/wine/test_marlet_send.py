@@ -1,0 +1,384 @@
+"""End-to-end tests of marlet.exe's send command under Wine, driven the way
+a person drives it (xdotool clicks, double-clicks and key presses on the
+virtual display), against the SQL*Plus stand-in.
+
+    python3 test_marlet_send.py --bin BUILD_DIR [-k NAME_PART]
+
+Each group shares one Wine rig with one stand-in and one settings file: in
+command mode (the shipped sample tovrin.ini, active=no) the text must
+arrive through the paste command, in keystroke mode (active=yes) through
+Shift+Insert right after SQL*Plus was activated. The template file is
+written in Shift-JIS and holds a user template of more than 1,000
+characters, so that it is split into continuation pieces.
+
+For every send the test checks the exact text the stand-in received, the
+way it arrived, that it arrived once, and that marlet ended. Where nothing
+may be sent, a marker command posted to the stand-in afterwards must arrive
+with no receipt before it. In keystroke mode the time from SQL*Plus's
+activation to the keystroke is printed (marlet has no settling wait).
+"""
+import argparse
+import os
+import shutil
+import statistics
+import sys
+import time
+import traceback
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+
+import marlet_ui as ui  # noqa: E402
+import standin  # noqa: E402
+import winerig  # noqa: E402
+
+CRLF = "\r\n"
+TIMEOUT = ui.TIMEOUT
+# marlet hands over without the one-second settling wait; the keystroke
+# should follow the activation within milliseconds. Asserted only loosely.
+KEYSTROKE_GAP_BOUND = 0.9  # seconds
+keystroke_gaps = []
+
+# Built-in items, by index in Combo1.
+COMMIT, LAYOUT, TABLE_LIST, TABLE_DROP = 0, 2, 3, 6
+BUILT_IN_COUNT = 11
+
+COMMIT_TITLE = "コミット or ロールバック"
+COMMIT_TEXT = "トランザクションをコミットしますか?\nはい = commit、いいえ = rollback、ｷｬﾝｾﾙ = なにもしない"
+LAYOUT_TITLE = "テーブルレイアウト"
+LAYOUT_PROMPT = "テーブル名を入力して下さい。"
+EDIT_TITLE = "SQL 発行"
+EDIT_PROMPT = "SQL を編集入力して下さい。"
+
+
+# The template file ---------------------------------------------------------
+def long_template_lines():
+    """A select over 40 columns, about 1,500 characters: one head item and
+    two continuation pieces. Its header carries the record-select label,
+    which must not count when a continuation piece is picked."""
+    lines = ["select 受注番号,"]
+    for n in range(1, 41):
+        lines.append("       明細項目%02d as 項目_%02d_の値、%s," % (n, n, "ｶﾅ" if n % 2 else "かな"))
+    lines.append("       最終更新日")
+    lines.append("  from 受注明細m")
+    lines.append(" where 受注日 >= trunc(sysdate, 'MM')")
+    lines.append(" order by 受注番号;")
+    return lines
+
+
+LONG_LABEL = "■レコード参照: "
+LONG_SQL = CRLF.join(long_template_lines()) + CRLF
+TEMPLATE_FILE = [
+    "marlet send test templates",
+    "■レコード参照",
+] + [line + "   " if i % 7 == 3 else line for i, line in enumerate(long_template_lines())] + [
+    "",
+    "== a separator between templates",
+    "■件数",
+    "select count(*) from 受注m;",
+]
+LONG_INDEX = BUILT_IN_COUNT       # the long template's head item
+
+
+def long_template_items():
+    entry = LONG_LABEL + LONG_SQL
+    pieces = [entry[i:i + 500] for i in range(0, len(entry), 500)]
+    return [pieces[0]] + ["   " + p for p in pieces[1:]]
+
+
+# Checks ----------------------------------------------------------------------------
+def check(condition, message):
+    if not condition:
+        raise AssertionError(message)
+
+
+def check_equal(actual, expected, what):
+    if actual != expected:
+        raise AssertionError("%s: expected %r, got %r" % (what, shorten(expected), shorten(actual)))
+
+
+def shorten(value):
+    if isinstance(value, str) and len(value) > 300:
+        return value[:150] + "...(%d units)..." % len(value) + value[-150:]
+    return value
+
+
+class World:
+    """One rig, the stand-in, the settings file and the template file."""
+
+    def __init__(self, rig, keystroke):
+        self.rig = rig
+        self.keystroke = keystroke
+        ini = rig.c_path("vorn3", "tovrin.ini")
+        if keystroke:
+            with open(ini, "w", encoding="ascii", newline="") as f:
+                f.write("[sql plus]\r\nactive=yes\r\n")
+        else:
+            shutil.copyfile(os.path.join(winerig.REPO, "marlet", "sample", "tovrin.ini"), ini)
+        ui.write_template_file(rig, TEMPLATE_FILE)
+        self.sqlplus = standin.StandIn(rig, "sqlplus")
+
+    def start(self):
+        """Starts marlet; returns (its window, the stand-in's log mark)."""
+        data = ui.start(self.rig)
+        return data, self.sqlplus.mark()
+
+    def expect_sent(self, mark, expected, what):
+        """The stand-in receives `expected` once, in this group's way, and
+        marlet ends."""
+        recv = self.sqlplus.wait_recv(mark, timeout=TIMEOUT)
+        check_equal(recv["text"], expected, what + ": received text")
+        check_equal(recv["how"], "keystroke" if self.keystroke else "command", what + ": way of arrival")
+        if self.keystroke:
+            activations = [e for e in self.sqlplus.activations(mark) if e["t"] <= recv["t"]]
+            check(activations, what + ": SQL*Plus was not activated before the keystroke")
+            gap = recv["t"] - activations[0]["t"]
+            keystroke_gaps.append(gap)
+            print("    keystroke %.1f ms after the activation" % (gap * 1000), flush=True)
+            check(gap < KEYSTROKE_GAP_BOUND, "%s: the keystroke came %.3f s after the activation" % (what, gap))
+        ui.wait_ended(self.rig, what)
+        # marlet has ended: anything more it sent is ahead of the marker.
+        standin.post(self.rig, standin.MARKER_COMMAND)
+        self.sqlplus.wait_event(lambda e: e["event"] == "command" and e.get("id") == standin.MARKER_COMMAND,
+                                mark, TIMEOUT, "the marker command")
+        receipts = [e for e in self.sqlplus.since(mark) if e["event"] == "recv"]
+        check_equal(len(receipts), 1, what + ": number of receipts")
+        return recv
+
+    def expect_nothing_sent(self, mark, what):
+        try:
+            self.sqlplus.confirm_nothing_received(mark, timeout=TIMEOUT)
+        except AssertionError as e:
+            raise AssertionError("%s: %s" % (what, e))
+
+
+# Answering the boxes --------------------------------------------------------------
+def open_box(w, index, title):
+    """Starts marlet, selects item `index` with a click, presses Enter and
+    waits for the box titled `title`; returns (box, mark)."""
+    data, mark = w.start()
+    data = ui.select_item(w.rig, data, index)
+    ui.key(w.rig, data, "Return")
+    return ui.wait_box(w.rig, title), mark
+
+
+def input_box(w, index, title, prompt, default):
+    """Opens the input box of item `index` and checks its prompt and its
+    default text, all of it selected for overtyping."""
+    box, mark = open_box(w, index, title)
+    texts = ui.texts(box)
+    check_equal(texts.get(ui.INPUT_BOX_PROMPT), prompt, "prompt of the box %r" % title)
+    check_equal(texts.get(ui.INPUT_BOX_EDIT), default, "default answer in the box %r" % title)
+    check_equal(box["focus"].get("id"), ui.INPUT_BOX_EDIT, "focus in the box %r" % title)
+    return box, mark
+
+
+def answer(w, box, typed):
+    """Overtypes the selected default answer (or deletes it, for ""), waits
+    until the edit field shows it and confirms with Enter."""
+    title = box["title"]
+    if typed:
+        ui.type_text(w.rig, box, typed)
+    else:
+        ui.key(w.rig, box, "BackSpace")
+    box = ui.wait_probe(w.rig, title, lambda d: ui.texts(d).get(ui.INPUT_BOX_EDIT) == typed,
+                        "the answer %r in the box %r" % (typed, title), window_class="#32770")
+    ui.key(w.rig, box, "Return")
+
+
+def commit_box(w):
+    box, mark = open_box(w, COMMIT, COMMIT_TITLE)
+    check_equal(ui.texts(box).get(0xFFFF), COMMIT_TEXT, "question of the commit box")
+    for id_ in (ui.IDYES, ui.IDNO, ui.IDCANCEL):
+        ui.child(box, id_)
+    return box, mark
+
+
+# Cases ----------------------------------------------------------------------------
+def case_table_list(w):
+    """Click on the table-list template, Enter: sent with no question."""
+    data, mark = w.start()
+    data = ui.select_item(w.rig, data, TABLE_LIST)
+    check_equal(ui.combo(data)["edit_text"], "■テーブルリスト: select * from tab;", "edit field after the click")
+    ui.key(w.rig, data, "Return")
+    w.expect_sent(mark, "select * from tab;" + CRLF, "table list")
+
+
+def case_table_list_double_click(w):
+    """A double-click on the table-list template sends it, once."""
+    data, mark = w.start()
+    ui.click_item(w.rig, data, TABLE_LIST, double=True)
+    w.expect_sent(mark, "select * from tab;" + CRLF, "double-click on the table list")
+
+
+def case_commit_yes(w):
+    box, mark = commit_box(w)
+    ui.click_child(w.rig, box, ui.IDYES)
+    w.expect_sent(mark, "commit;" + CRLF, "commit, Yes")
+
+
+def case_commit_no(w):
+    box, mark = commit_box(w)
+    ui.click_child(w.rig, box, ui.IDNO)
+    w.expect_sent(mark, "rollback;" + CRLF, "commit, No")
+
+
+def case_commit_cancel(w):
+    """Cancel (Esc in the box) hands over the empty text."""
+    box, mark = commit_box(w)
+    ui.key(w.rig, box, "Escape")
+    w.expect_sent(mark, "", "commit, Cancel")
+
+
+def case_layout_default(w):
+    box, mark = input_box(w, LAYOUT, LAYOUT_TITLE, LAYOUT_PROMPT, "受注m")
+    ui.key(w.rig, box, "Return")
+    w.expect_sent(mark, "describe 受注m;" + CRLF, "table layout, default answer")
+
+
+def case_layout_trimmed(w):
+    box, mark = input_box(w, LAYOUT, LAYOUT_TITLE, LAYOUT_PROMPT, "受注m")
+    answer(w, box, "  EMP  ")
+    w.expect_sent(mark, "describe EMP;" + CRLF, "table layout, '  EMP  '")
+
+
+def case_edit_answer(w):
+    """The edited answer is sent with ';' added directly to its end."""
+    box, mark = input_box(w, TABLE_DROP, EDIT_TITLE, EDIT_PROMPT, "drop table/view ダミー;")
+    answer(w, box, " drop table work_1 ")
+    w.expect_sent(mark, "drop table work_1;" + CRLF, "edit kind, edited answer")
+
+
+def case_edit_cleared(w):
+    box, mark = input_box(w, TABLE_DROP, EDIT_TITLE, EDIT_PROMPT, "drop table/view ダミー;")
+    answer(w, box, "")
+    w.expect_sent(mark, "", "edit kind, cleared answer")
+
+
+def type_into_combo(w, data, text):
+    ui.type_text(w.rig, data, text)
+    return ui.wait_probe(w.rig, ui.TITLE, lambda d: ui.combo(d)["edit_text"] == text,
+                         "%r typed into Combo1" % text)
+
+
+def case_typed_without_terminator(w):
+    data, mark = w.start()
+    data = type_into_combo(w, data, "  select 1 from dual  ")
+    check_equal(ui.combo(data)["selection"], -1, "selection after typing")
+    ui.key(w.rig, data, "Return")
+    w.expect_sent(mark, "select 1 from dual;" + CRLF, "typed text without terminator")
+
+
+def case_typed_with_terminator(w):
+    data, mark = w.start()
+    data = type_into_combo(w, data, "select 2 from dual;")
+    ui.key(w.rig, data, "Return")
+    w.expect_sent(mark, "select 2 from dual;" + CRLF, "typed text with terminator")
+
+
+def case_typed_spaces(w):
+    """Spaces only: Enter does nothing and the window stays open; Esc then
+    closes it, and nothing was sent at any time."""
+    data, mark = w.start()
+    data = type_into_combo(w, data, "   ")
+    ui.key(w.rig, data, "Return")
+    # One more key: once it shows in the edit field, Enter has been handled
+    # (keys are handled in order), and the window is evidently still open.
+    ui.type_text(w.rig, data, "x")
+    data = ui.wait_probe(w.rig, ui.TITLE, lambda d: ui.combo(d)["edit_text"] == "   x",
+                         "the window still open and taking keys after Enter")
+    check(ui.marlet_processes(w.rig), "marlet ended")
+    w.expect_nothing_sent(mark, "Enter on typed spaces")
+    ui.key(w.rig, data, "Escape")
+    ui.wait_ended(w.rig, "Esc")
+    w.expect_nothing_sent(mark, "Esc after typed spaces")
+
+
+def case_escape(w):
+    """Esc with a template selected closes the window; nothing is sent."""
+    data, mark = w.start()
+    data = ui.select_item(w.rig, data, TABLE_LIST)
+    ui.key(w.rig, data, "Escape")
+    ui.wait_ended(w.rig, "Esc")
+    w.expect_nothing_sent(mark, "Esc")
+
+
+def case_long_template_by_piece(w):
+    """Picking a continuation piece of the long template sends the whole
+    template; its head's label gives no question from a piece."""
+    data, mark = w.start()
+    items = ui.combo(data)["items"]
+    expected_items = long_template_items()
+    check(len(LONG_LABEL + LONG_SQL) > 1000, "the long template is not long")
+    check_equal(items[LONG_INDEX:LONG_INDEX + len(expected_items)], expected_items, "items of the long template")
+    check_equal(items[LONG_INDEX + len(expected_items)], "■件数: select count(*) from 受注m;" + CRLF,
+                "the item after the long template")
+    piece = LONG_INDEX + 1
+    data = ui.select_item(w.rig, data, piece)
+    ui.key(w.rig, data, "Return")
+    w.expect_sent(mark, LONG_SQL, "the long template by its continuation piece")
+
+
+GROUPS = [
+    # (keystroke mode, cases)
+    (False, [case_table_list, case_commit_yes, case_commit_no, case_commit_cancel, case_layout_default,
+             case_edit_cleared, case_typed_spaces, case_escape, case_long_template_by_piece]),
+    (True, [case_table_list_double_click, case_commit_yes, case_layout_trimmed, case_edit_answer,
+            case_edit_cleared, case_typed_without_terminator, case_typed_with_terminator]),
+]
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--bin", required=True, help="the Windows build directory")
+    parser.add_argument("-k", help="run only the cases whose name contains this")
+    args = parser.parse_args()
+    for exe in (ui.MARLET, ui.PROBE, standin.STANDIN, standin.TOOL):
+        if not os.path.isfile(os.path.join(args.bin, exe)):
+            print("missing", exe)
+            return 1
+
+    started = time.monotonic()
+    failed = []
+    ran = 0
+    for keystroke, cases in GROUPS:
+        cases = [c for c in cases if not args.k or args.k in c.__name__]
+        if not cases:
+            continue
+        mode = "keystroke" if keystroke else "command"
+        with winerig.Rig(args.bin) as rig:
+            world = World(rig, keystroke)
+            for case in cases:
+                name = "%s/%s" % (mode, case.__name__[len("case_"):])
+                ran += 1
+                print("--", name, flush=True)
+                t0 = time.monotonic()
+                try:
+                    case(world)
+                    print("   ok (%.1f s)" % (time.monotonic() - t0), flush=True)
+                except Exception:
+                    traceback.print_exc()
+                    failed.append(name)
+                    shot = os.path.join(os.path.abspath(args.bin),
+                                        "marlet-send-%s-failed.png" % name.replace("/", "-"))
+                    try:
+                        rig.screenshot(shot)
+                        print("   screenshot of the failure:", shot)
+                    except Exception:
+                        pass
+                    # Leave no window or box behind for the next case.
+                    ui.kill_marlet(rig)
+    if ran == 0:
+        print("no such case")
+        return 1
+    if keystroke_gaps:
+        print("keystroke after SQL*Plus's activation: %d sends, median %.1f ms, longest %.1f ms (bound %.0f ms)"
+              % (len(keystroke_gaps), statistics.median(keystroke_gaps) * 1000, max(keystroke_gaps) * 1000,
+                 KEYSTROKE_GAP_BOUND * 1000))
+    print("%d case(s) in %.0f s, %d failed%s" % (ran, time.monotonic() - started, len(failed),
+                                                 (": " + ", ".join(failed)) if failed else ""))
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
