@@ -4,11 +4,13 @@ virtual display, and leaves screenshots in the build directory.
     python3 tools/demo.py BUILD_DIR      (the Windows build, e.g. build/win)
 """
 import os
+import shutil
 import sys
 
 REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(REPO, "tests", "wine"))
 
+import marlet_ui  # noqa: E402
 import standin  # noqa: E402
 import winerig  # noqa: E402
 
@@ -62,16 +64,53 @@ def demo_tovrin(rig):
     return shot
 
 
+def demo_marlet(rig, pick="■受注の件数"):
+    """marlet with the sample template file, driven like a person: a click
+    and Down keys pick the template whose head begins with `pick`, Enter
+    sends it. Screenshots before the send (the pick in the list, SQL*Plus
+    still at its prompt) and after it (what SQL*Plus took)."""
+    sqlplus = standin.StandIn(rig, "demo-marlet-sqlplus")
+    shutil.copyfile(os.path.join(REPO, "marlet", "sample", "marlet.txt"), rig.c_path("vorn3", "marlet.txt"))
+    shutil.copyfile(os.path.join(REPO, "marlet", "sample", "tovrin.ini"), rig.c_path("vorn3", "tovrin.ini"))
+
+    data = marlet_ui.start(rig)
+    items = marlet_ui.combo(data)["items"]
+    index = next((i for i, item in enumerate(items) if item.startswith(pick)), None)
+    if index is None:
+        raise AssertionError("no template %r in the list" % pick)
+    data = marlet_ui.select_item(rig, data, index)
+    marlet_ui.park_pointer(rig, data)
+    before = os.path.join(rig.build, "demo-marlet-before.png")
+    rig.screenshot(before)
+    winerig.log("marlet demo: picked item %d of %d, %r" % (index + 1, len(items), items[index].split("\r\n")[0]))
+
+    mark = sqlplus.mark()
+    marlet_ui.key(rig, data, "Return")
+    recv = sqlplus.wait_recv(mark)
+    marlet_ui.wait_ended(rig, "the send")
+    winerig.log("the stand-in received by %s:" % recv["how"])
+    for line in recv["text"].split("\r\n")[:-1]:
+        winerig.log("    " + line)
+
+    after = os.path.join(rig.build, "demo-marlet-after.png")
+    screenshot_when_changed(rig, after, before)
+    winerig.log("marlet demo: screenshots before and after the send in", before, "and", after)
+    sqlplus.close()
+    return before, after
+
+
 def main(argv):
     if len(argv) != 2:
         print(__doc__)
         return 2
     build = argv[1]
-    if not os.path.isfile(os.path.join(build, "tovrin", "tovrin.exe")):
-        print("no Windows build in", build)
-        return 1
+    for exe in ("tovrin/tovrin.exe", marlet_ui.MARLET, marlet_ui.PROBE, standin.STANDIN, standin.TOOL):
+        if not os.path.isfile(os.path.join(build, exe)):
+            print("no Windows build in %s (%s missing)" % (build, exe))
+            return 1
     with winerig.Rig(build) as rig:
         demo_tovrin(rig)
+        demo_marlet(rig)
     return 0
 
 
