@@ -1,9 +1,14 @@
 """Measures tovrin's start-up under Wine: the time from starting tovrin.exe to
 the stand-in's receipt of the statement (command mode, no settings file),
 beside the start-to-exit time of minimal_program.exe (a wWinMain that returns
-at once) started the same way in the same Wine desktop. Prints medians in ms.
+at once) started the same way in the same Wine desktop, and, when it is built,
+that of minimal_window.exe --exit (shows a window and ends at once: it brings
+up Wine's windowing, as tovrin does). Prints medians in ms.
 
-    python3 tools/bench/tovrin_latency.py BUILD_DIR [--runs N]
+    python3 tools/bench/tovrin_latency.py BUILD_DIR [--runs N] [--json PATH]
+
+--json PATH also writes the figures (seconds, every run and the medians) to
+PATH as one JSON object, for tools/bench/bench_table.py.
 
 Both programs are started through "wine explorer /desktop=..." with the
 stand-in already running, so the Wine server and the desktop are warm. The
@@ -12,6 +17,7 @@ the host's CLOCK_MONOTONIC_RAW; the start is taken from the same clock here
 (checked below before measuring).
 """
 import argparse
+import json
 import os
 import statistics
 import sys
@@ -54,17 +60,23 @@ def time_tovrin(rig, sqlplus, n):
     return recv["t"] - start, ended - start
 
 
-def time_minimal(rig):
+def time_minimal(rig, exe="tools/minimal_program.exe", *args):
     start = now()
-    process = rig.start("tools/minimal_program.exe")
+    process = rig.start(exe, *args)
     process.communicate(timeout=60)
     return now() - start
+
+
+# A second baseline, when built: a program that creates and shows a window and
+# ends at once, so brings up Wine's windowing as tovrin does.
+WINDOW_PROGRAM = ("tools/minimal_window.exe", "--exit")
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("build")
     parser.add_argument("--runs", type=int, default=15)
+    parser.add_argument("--json", metavar="PATH", help="also write the figures to PATH as JSON")
     args = parser.parse_args()
 
     with winerig.Rig(args.build) as rig:
@@ -73,16 +85,21 @@ def main():
             os.remove(ini)
         sqlplus = standin.StandIn(rig, "bench-sqlplus")
         check_clocks(rig, sqlplus)
+        with_window = os.path.isfile(rig.exe(WINDOW_PROGRAM[0]))
         # Warm-up: the first starts load the programs' pages and fonts.
         for n in range(2):
             time_tovrin(rig, sqlplus, n)
             time_minimal(rig)
-        receipt, tovrin_exit, minimal_exit = [], [], []
+            if with_window:
+                time_minimal(rig, *WINDOW_PROGRAM)
+        receipt, tovrin_exit, minimal_exit, window_exit = [], [], [], []
         for n in range(args.runs):
             r, e = time_tovrin(rig, sqlplus, 100 + n)
             receipt.append(r)
             tovrin_exit.append(e)
             minimal_exit.append(time_minimal(rig))
+            if with_window:
+                window_exit.append(time_minimal(rig, *WINDOW_PROGRAM))
 
     def ms(values):
         return "%7.1f ms (min %.1f, max %.1f)" % (statistics.median(values) * 1000, min(values) * 1000,
@@ -94,6 +111,20 @@ def main():
     print("minimal_program start -> exit:                   %s" % ms(minimal_exit))
     print("tovrin's own share (receipt - minimal):          %7.1f ms"
           % ((statistics.median(receipt) - statistics.median(minimal_exit)) * 1000))
+    if window_exit:
+        print("minimal_window --exit start -> exit:             %s" % ms(window_exit))
+        print("tovrin's share beyond it (receipt - window):     %7.1f ms"
+              % ((statistics.median(receipt) - statistics.median(window_exit)) * 1000))
+    if args.json:
+        with open(args.json, "w", encoding="ascii") as f:
+            json.dump({"runs": args.runs,
+                       "tovrin_receipt": receipt, "tovrin_exit": tovrin_exit, "minimal_exit": minimal_exit,
+                       "median_tovrin_receipt": statistics.median(receipt),
+                       "median_tovrin_exit": statistics.median(tovrin_exit),
+                       "median_minimal_exit": statistics.median(minimal_exit),
+                       "window_exit": window_exit,
+                       "median_window_exit": statistics.median(window_exit) if window_exit else None},
+                      f, indent=1)
     return 0
 
 

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Benchmarks of marlet and tovrin: builds the benchmark programs (native,
+# Release, build/bench-native) and the Windows programs (Release, build/win),
+# runs every measurement, natively and under Wine, and prints one table of
+# figures beside their baselines measured in the same run, with the targets.
+# The programs' own output is kept in build/bench-logs.
+#
+#   tools/bench.sh        five runs of each Wine start-up measurement
+#   tools/bench.sh 11     more runs (tovrin's latency takes three times as many)
+#
+# BENCH_NATIVE_DIR=<dir> and BENCH_WIN_DIR=<dir> build elsewhere; the logs then
+# go beside the native build directory.
+set -euo pipefail
+repo=$(cd "$(dirname "$0")/.." && pwd)
+cd "$repo"
+
+runs=${1:-5}
+case "$runs" in
+  ''|*[!0-9]*|0) echo "usage: tools/bench.sh [runs]" >&2; exit 2 ;;
+esac
+
+bash tools/install_deps.sh
+native=${BENCH_NATIVE_DIR:-build/bench-native}
+win=${BENCH_WIN_DIR:-build/win}
+jobs=$(nproc)
+
+echo "== native Release build of the benchmark programs in $native"
+cmake -S . -B "$native" -DCMAKE_BUILD_TYPE=Release -DVORN_BENCHMARKS=ON >/dev/null
+cmake --build "$native" -j"$jobs" --target bench_statement_text bench_template_reader >/dev/null
+
+echo "== Windows Release build in $win"
+cmake -S . -B "$win" -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$win" -j"$jobs" --target marlet tovrin sqlplus_standin clipboard_tool window_probe \
+  minimal_program minimal_window peak_memory >/dev/null
+
+python3 tools/bench/bench_table.py --native "$native" --win "$win" --runs "$runs"
