@@ -14,11 +14,19 @@
 //                                    (at most two minutes)
 //   clipboard_tool post ID [TITLE]   posts WM_COMMAND ID to the top-level window
 //                                    titled TITLE (default "Oracle SQL*Plus")
+//   clipboard_tool post-all ID [TITLE]  posts it to every top-level window
+//                                    titled so; prints how many ("posted N")
+//   clipboard_tool lock-file PATH UNTIL_FILE
+//                                    opens PATH for reading and writing with no
+//                                    sharing, prints "locked", keeps it open
+//                                    until UNTIL_FILE exists (at most two
+//                                    minutes); no other program can open PATH
+//                                    meanwhile
 //   clipboard_tool close [TITLE]     posts WM_CLOSE to that window
 //   clipboard_tool activate TITLE    brings that window to the front and waits
 //                                    until it is there
 //   clipboard_tool is-front TITLE    succeeds when that window is in front
-// (the last three fail when there is no such window).
+// (post-all and the last three fail when there is no such window).
 //
 // Files are used for text because non-ASCII arguments arrive corrupted under
 // Wine. Exit code 0 on success, 1 on failure, 2 on bad usage; the last line
@@ -227,6 +235,15 @@ int Empty() {
   return ok ? 0 : 1;
 }
 
+// Waits until `untilFile` exists, at most two minutes, so that a test that
+// dies cannot leave something held for good.
+void WaitForFile(const wchar_t* untilFile) {
+  for (int i = 0; i < 6000; ++i) {
+    if (GetFileAttributesW(untilFile) != INVALID_FILE_ATTRIBUTES) break;
+    Sleep(20);
+  }
+}
+
 int Hold(const wchar_t* untilFile) {
   // Opened for a window of its own: Wine lets any caller that passes no
   // window into a clipboard that was opened without one.
@@ -240,11 +257,7 @@ int Hold(const wchar_t* untilFile) {
   if (!opened) return 1;
   std::printf("holding\n");
   std::fflush(stdout);
-  // Bounded, so that a test that dies cannot leave the clipboard locked.
-  for (int i = 0; i < 6000; ++i) {
-    if (GetFileAttributesW(untilFile) != INVALID_FILE_ATTRIBUTES) break;
-    Sleep(20);
-  }
+  WaitForFile(untilFile);
   CloseClipboard();
   if (owner) DestroyWindow(owner);
   std::printf("released\n");
@@ -252,7 +265,41 @@ int Hold(const wchar_t* untilFile) {
   return 0;
 }
 
+int LockFileUntil(const wchar_t* path, const wchar_t* untilFile) {
+  HANDLE file = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                            nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 1;
+  std::printf("locked\n");
+  std::fflush(stdout);
+  WaitForFile(untilFile);
+  CloseHandle(file);
+  std::printf("released\n");
+  std::fflush(stdout);
+  return 0;
+}
+
 HWND FindByTitle(const wchar_t* title) { return FindWindowW(nullptr, title ? title : L"Oracle SQL*Plus"); }
+
+struct PostAll {
+  const wchar_t* title;
+  WPARAM command;
+  int posted;
+};
+
+BOOL CALLBACK PostIfTitled(HWND window, LPARAM param) {
+  PostAll& all = *reinterpret_cast<PostAll*>(param);
+  wchar_t text[256];
+  int n = GetWindowTextW(window, text, 256);
+  if (n > 0 && std::wcscmp(text, all.title) == 0 && PostMessageW(window, WM_COMMAND, all.command, 0)) ++all.posted;
+  return TRUE;
+}
+
+int PostToAll(const wchar_t* id, const wchar_t* title) {
+  PostAll all = {title ? title : L"Oracle SQL*Plus", static_cast<WPARAM>(std::wcstoul(id, nullptr, 10) & 0xffff), 0};
+  EnumWindows(PostIfTitled, reinterpret_cast<LPARAM>(&all));
+  std::printf("posted %d\n", all.posted);
+  return all.posted > 0 ? 0 : 1;
+}
 
 int Post(const wchar_t* id, const wchar_t* title) {
   HWND window = FindByTitle(title);
@@ -297,6 +344,8 @@ int Dispatch(int argc, wchar_t** argv) {
   if (command == L"empty") return Empty();
   if (command == L"hold" && arg) return Hold(arg);
   if (command == L"post" && arg) return Post(arg, arg2);
+  if (command == L"post-all" && arg) return PostToAll(arg, arg2);
+  if (command == L"lock-file" && arg && arg2) return LockFileUntil(arg, arg2);
   if (command == L"close") return Close(arg);
   if (command == L"activate" && arg) return Activate(arg);
   if (command == L"is-front" && arg) return IsFront(arg);
@@ -309,7 +358,8 @@ int wmain(int argc, wchar_t** argv) {
   int result = Dispatch(argc, argv);
   if (result == 2) {
     std::fprintf(stderr, "usage: clipboard_tool set-file|set-units|get-file|get-units PATH | set-bitmap | empty | "
-                         "hold UNTIL_FILE | post ID [TITLE] | close [TITLE] | activate TITLE | is-front TITLE\n");
+                         "hold UNTIL_FILE | post ID [TITLE] | post-all ID [TITLE] | lock-file PATH UNTIL_FILE | "
+                         "close [TITLE] | activate TITLE | is-front TITLE\n");
   }
   // The result also goes to stdout: a program started in a Wine virtual
   // desktop (wine explorer /desktop=...) does not pass its exit code on.
