@@ -20,16 +20,17 @@ import traceback
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 
+import marlet_ui as ui  # noqa: E402
 import standin  # noqa: E402
-import test_marlet_window as mw  # noqa: E402
 import test_tovrin as tt  # noqa: E402
 import winerig  # noqa: E402
+from test_marlet_window import BUILT_INS  # noqa: E402
 
 check = tt.check
 check_equal = tt.check_equal
 CRLF = "\r\n"
 TIMEOUT = 60                       # seconds; generous for a loaded machine
-EDIT_BOX_TITLE_HEX = ",".join("%04x" % ord(c) for c in "SQL 発行")
+EDIT_BOX_TITLE = "SQL 発行"
 
 # A template of the user's own, and the item marlet makes of it.
 USER_TEMPLATE_LINES = ["■My count", "select count(*) from 受注m;"]
@@ -85,12 +86,12 @@ def receipts(stand_in, mark):
 
 # marlet, driven through its window ------------------------------------------------
 class Marlet:
-    """marlet's window in one rig, driven with xdotool and read back with the
-    window probe (the helpers of test_marlet_window.py)."""
+    """marlet's window in one rig, driven with clicks and keys and read back
+    with the window probe (marlet_ui). An input lost on a loaded machine is
+    repeated once, where repeating it cannot do anything twice."""
 
     def __init__(self, rig):
         self.rig = rig
-        self.consts, _ = mw.read_layout()
         self.sqlplus = standin.StandIn(rig, "sqlplus")
 
     def ini(self, value):
@@ -106,7 +107,7 @@ class Marlet:
         return self.rig.c_path("vorn3", "marlet.txt")
 
     def write_templates(self):
-        mw.write_template_file(self.rig, USER_TEMPLATE_LINES)
+        ui.write_template_file(self.rig, USER_TEMPLATE_LINES)
         return self.template_bytes()
 
     def template_bytes(self):
@@ -114,31 +115,28 @@ class Marlet:
             return f.read()
 
     def start(self):
-        return mw.start_marlet(self.rig)
+        return ui.start(self.rig)
 
     def items(self, data):
-        return mw.combo(data, self.consts)["items"]
+        return ui.combo(data)["items"]
 
     def select(self, data, index):
-        """Clicks item `index` and waits until it is selected; a click lost
-        on a loaded machine is repeated once."""
-        def selected():
-            d = mw.window(self.rig)
-            return d if mw.combo(d, self.consts)["selection"] == index else None
-        mw.click_item(self.rig, data, self.consts, index)
+        """Clicks item `index` (in view) and waits until it is selected."""
+        def selected(d):
+            return ui.combo(d)["selection"] == index
+        ui.click_item(self.rig, data, index)
         try:
-            return winerig.wait_for(selected, 20, "item %d selected" % index, interval=0.3)
+            return ui.wait_probe(self.rig, ui.TITLE, selected, "item %d selected" % index, timeout=20)
         except AssertionError:
-            mw.click_item(self.rig, data, self.consts, index)
-            return winerig.wait_for(selected, TIMEOUT, "item %d selected" % index, interval=0.3)
+            ui.click_item(self.rig, data, index)
+            return ui.wait_probe(self.rig, ui.TITLE, selected, "item %d selected" % index)
 
     def send(self, data):
         """Enter in Combo1: runs the send command."""
-        mw.key(self.rig, data, "Return")
+        ui.key(self.rig, data, "Return")
 
     def send_and_receive(self, data, mark):
-        """Enter in Combo1, and the receipt it brings; the Enter is repeated
-        once if nothing has arrived after a while (a key lost under load)."""
+        """Enter in Combo1, and the receipt it brings."""
         self.send(data)
         try:
             return self.sqlplus.wait_recv(mark, 20)
@@ -147,27 +145,28 @@ class Marlet:
             return self.sqlplus.wait_recv(mark, TIMEOUT)
 
     def edit_box(self, data):
-        """Presses Enter in Combo1 and returns the edit input box once it is
-        up; the Enter is repeated once if the box has not come after a while."""
+        """Enter in Combo1, and the edit input box once it is in front."""
         self.send(data)
-        box = mw.probe(self.rig, "--title-hex", EDIT_BOX_TITLE_HEX, "--wait", "20", timeout=20)
-        if not box.get("found"):
+        in_front = lambda d: d["foreground"]  # noqa: E731
+        try:
+            return ui.wait_probe(self.rig, EDIT_BOX_TITLE, in_front, "the edit box", "#32770", timeout=20)
+        except AssertionError:
             self.send(data)
-            box = mw.probe(self.rig, "--title-hex", EDIT_BOX_TITLE_HEX, "--wait", str(TIMEOUT))
-        check(box.get("found") and box.get("visible"), "the edit input box did not appear")
-        return box
+            return ui.wait_probe(self.rig, EDIT_BOX_TITLE, in_front, "the edit box", "#32770")
 
     def answer_box(self, box):
-        """Enter in the input box (OK), repeated once if the box stays."""
-        mw.key(self.rig, box, "Return")
-        gone = mw.probe(self.rig, "--title-hex", EDIT_BOX_TITLE_HEX, "--gone", "20")
-        if gone["found"]:
-            mw.key(self.rig, box, "Return")
-            gone = mw.probe(self.rig, "--title-hex", EDIT_BOX_TITLE_HEX, "--gone", str(TIMEOUT))
-        check(not gone["found"], "the input box is still there")
+        """Enter in the input box: OK."""
+        ui.key(self.rig, box, "Return")
+        if not ui.gone(self.rig, EDIT_BOX_TITLE, 20, "#32770"):
+            ui.key(self.rig, box, "Return")
+            check(ui.box_gone(self.rig, EDIT_BOX_TITLE), "the input box is still there")
 
     def ended(self, what, again=None):
-        mw.wait_ended(self.rig, what, again=again)
+        """marlet's window is gone and its process has ended; `again`
+        repeats the closing action once if the window stays a while."""
+        if again and not ui.gone(self.rig, ui.TITLE, 20):
+            again()
+        ui.wait_ended(self.rig, what)
 
 
 def case_clipboard_held_during_clipboard_pass(m):
@@ -178,7 +177,7 @@ def case_clipboard_held_during_clipboard_pass(m):
     original = m.write_templates()
     standin.set_text(m.rig, "the user's own clipboard text")
     data = m.start()
-    user_index = len(mw.BUILT_INS)
+    user_index = len(BUILT_INS)
     check_equal(m.items(data)[user_index:], [USER_ITEM], "the user's template in the list")
     data = m.select(data, user_index)
     mark = m.sqlplus.mark()
@@ -239,7 +238,7 @@ def case_template_file_locked(m):
         # Started means: in front with the focus in Combo1, so no message box
         # is in the way.
         data = m.start()
-        check_equal(m.items(data), mw.BUILT_INS, "items with the template file locked")
+        check_equal(m.items(data), BUILT_INS, "items with the template file locked")
         data = m.select(data, 3)                     # ■テーブルリスト: select * from tab;
         mark = m.sqlplus.mark()
         recv = m.send_and_receive(data, mark)
@@ -253,9 +252,9 @@ def case_template_file_locked(m):
     check_equal(len(receipts(m.sqlplus, mark)), 1, "receipts")
     check(m.template_bytes() == original, "the template file changed")
     data = m.start()
-    check_equal(m.items(data), mw.BUILT_INS + [USER_ITEM], "items once the file is free again")
-    mw.key(m.rig, data, "Escape")
-    m.ended("Esc", again=lambda: mw.key(m.rig, data, "Escape"))
+    check_equal(m.items(data), BUILT_INS + [USER_ITEM], "items once the file is free again")
+    ui.key(m.rig, data, "Escape")
+    m.ended("Esc", again=lambda: ui.key(m.rig, data, "Escape"))
     clipboard_usable(m.rig, "marlet")
 
 
@@ -410,7 +409,7 @@ def main():
     parser.add_argument("--bin", required=True, help="the Windows build directory")
     parser.add_argument("-k", default="", help="run only the cases whose name contains this")
     args = parser.parse_args()
-    for exe in (mw.MARLET, tt.TOVRIN, mw.PROBE, standin.STANDIN, standin.TOOL):
+    for exe in (ui.MARLET, tt.TOVRIN, ui.PROBE, standin.STANDIN, standin.TOOL):
         if not os.path.isfile(os.path.join(args.bin, exe)):
             print("missing", exe)
             return 1
@@ -444,11 +443,7 @@ def main():
                     except Exception:
                         pass
                     # Leave no marlet window behind for the next case.
-                    for pid in mw.marlet_processes(rig):
-                        try:
-                            os.kill(pid, 9)
-                        except OSError:
-                            pass
+                    ui.kill_marlet(rig)
     winerig.log("%d failed, %.0f s in all" % (len(failures), time.monotonic() - started))
     return 1 if failures else 0
 
