@@ -405,7 +405,9 @@ def main():
          lambda: figures.update(wine_figures(win, logs, args.runs))),
         ("program files", lambda: files.update((exe, program_file(win, exe)) for exe in (MARLET, TOVRIN))),
     )
+    loads = []
     for what, step in steps:
+        loads.append(os.getloadavg()[0])
         t0 = time.monotonic()
         log("== %s" % what)
         try:
@@ -417,8 +419,14 @@ def main():
             log("   " + traceback.format_exc().strip().replace("\n", "\n   "))
 
     log("")
+    cpus = os.cpu_count() or 1
+    loads.append(os.getloadavg()[0])
     log("Benchmarks of marlet and tovrin, %s, %d CPUs, load average %s" % (
-        time.strftime("%Y-%m-%d %H:%M"), os.cpu_count() or 0, " ".join("%.1f" % x for x in os.getloadavg())))
+        time.strftime("%Y-%m-%d %H:%M"), cpus, " ".join("%.1f" % x for x in os.getloadavg())))
+    if max(loads) > cpus:
+        log("NOTE: the load average reached %.1f on %d CPUs during the run: other programs competed for the"
+            % (max(loads), cpus))
+        log("      CPUs, and the times under Wine vary with them; run again on a quiet machine to judge them.")
     log("Rates: the best of 3, per CPU second. Times under Wine: the fastest run, which the machine's other")
     log("load disturbs least and which decides, with the median of the runs in brackets. Peak working sets:")
     log("medians of 3. The programs' own output: %s" % logs)
