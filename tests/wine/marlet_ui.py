@@ -42,16 +42,27 @@ def hex_units(text):
 def probe(rig, *args, timeout=TIMEOUT):
     """Runs the window probe inside the rig's desktop and returns its JSON.
     Waits for its output file rather than its process: a program started
-    into the virtual desktop does not always end with its wine command."""
-    _counter[0] += 1
-    out = os.path.join(rig.tmp, "ui-probe-%d.json" % _counter[0])
-    rig.start(PROBE, *args, "--out", rig.win_path(out))
-    winerig.wait_for(lambda: os.path.isfile(out), timeout + 30, "window_probe %s" % " ".join(args))
-    with open(out, encoding="ascii") as f:
-        return json.load(f)
+    into the virtual desktop does not always end with its wine command. A
+    probe that gives no answer in time is left and started once more (the
+    rig's end stops it)."""
+    for attempt in (1, 2):
+        _counter[0] += 1
+        out = os.path.join(rig.tmp, "ui-probe-%d.json" % _counter[0])
+        p = rig.start(PROBE, *args, "--out", rig.win_path(out))
+        try:
+            winerig.wait_for(lambda: os.path.isfile(out), timeout + 30, "window_probe %s" % " ".join(args))
+        except AssertionError as e:
+            state = "was still running" if p.poll() is None else "had ended with %r" % p.returncode
+            p.kill()
+            if attempt == 2:
+                raise AssertionError("%s; its wine command %s" % (e, state))
+            winerig.log("    note: %s; its wine command %s; probing again" % (e, state))
+            continue
+        with open(out, encoding="ascii") as f:
+            return json.load(f)
 
 
-def find(rig, title, window_class=None, timeout=TIMEOUT):
+def find(rig, title, window_class=None, timeout=15):
     """The probe's report on the top-level window titled `title`, waiting
     up to `timeout` seconds for it to be there and visible; {"found":
     false} when it never is."""
@@ -66,7 +77,7 @@ def wait_probe(rig, title, condition, what, window_class=None, timeout=TIMEOUT):
     last = [None]
 
     def ok():
-        last[0] = find(rig, title, window_class, timeout)
+        last[0] = find(rig, title, window_class)
         return last[0].get("found") and last[0].get("visible") and condition(last[0])
     winerig.wait_for(ok, timeout, what, interval=0.3)
     return last[0]
@@ -181,6 +192,31 @@ def type_text(rig, data, text):
     """Types ASCII text key by key."""
     park_pointer(rig, data)
     rig.xdotool("type", "--delay", "40", text)
+
+
+def enter_text(rig, data, text, read, what, window_class=None):
+    """Types `text` into the focused edit field of the probed window `data`
+    (replacing what is selected there; "" deletes it) and waits until
+    read(probe) gives it. When the field shows something else after a
+    while (keys lost, or the field's text selected anew by a change of
+    focus on a loaded machine), selects all of it and types once more.
+    Returns the last probe."""
+    title = data["title"]
+    for attempt in (1, 2):
+        if attempt == 2:
+            key(rig, data, "ctrl+a")
+        if text:
+            type_text(rig, data, text)
+        else:
+            key(rig, data, "BackSpace")
+        try:
+            return wait_probe(rig, title, lambda d: read(d) == text, "%r in %s" % (text, what),
+                              window_class=window_class, timeout=20 if attempt == 1 else TIMEOUT)
+        except AssertionError:
+            if attempt == 2:
+                raise
+            data = wait_probe(rig, title, lambda d: True, title, window_class=window_class)
+            winerig.log("    note: %s shows %r, not %r; typing again" % (what, read(data), text))
 
 
 def list_box(data):

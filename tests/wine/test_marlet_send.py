@@ -12,7 +12,11 @@ written in Shift-JIS and holds a user template of more than 1,000
 characters, so that it is split into continuation pieces.
 
 For every send the test checks the exact text the stand-in received, the
-way it arrived, that it arrived once, and that marlet ended. Where nothing
+way it arrived, that it arrived once, and that marlet ended. (In keystroke
+mode a text may come by the paste command when SQL*Plus, though activated,
+is not yet in front at the moment of the keystroke: the delivery does not
+type into another window. Each such send is noted, and at least one send of
+the group must come by keystroke.) Where nothing
 may be sent, a marker command posted to the stand-in afterwards must arrive
 with no receipt before it. In keystroke mode the time from SQL*Plus's
 activation to the keystroke is printed (marlet has no settling wait).
@@ -117,6 +121,7 @@ class World:
             shutil.copyfile(os.path.join(winerig.REPO, "marlet", "sample", "tovrin.ini"), ini)
         ui.write_template_file(rig, TEMPLATE_FILE)
         self.sqlplus = standin.StandIn(rig, "sqlplus")
+        self.ways = []  # how each text arrived, in keystroke mode
 
     def start(self):
         """Starts marlet; returns (its window, the stand-in's log mark)."""
@@ -128,14 +133,25 @@ class World:
         marlet ends."""
         recv = self.sqlplus.wait_recv(mark, timeout=TIMEOUT)
         check_equal(recv["text"], expected, what + ": received text")
-        check_equal(recv["how"], "keystroke" if self.keystroke else "command", what + ": way of arrival")
-        if self.keystroke:
+        if not self.keystroke:
+            check_equal(recv["how"], "command", what + ": way of arrival")
+        else:
+            # SQL*Plus is activated first. Where it is not yet in front when
+            # the keystroke is due (its process slow to take the activation),
+            # the delivery posts the paste command rather than type into
+            # another window; the group as a whole must show keystrokes.
             activations = [e for e in self.sqlplus.activations(mark) if e["t"] <= recv["t"]]
-            check(activations, what + ": SQL*Plus was not activated before the keystroke")
-            gap = recv["t"] - activations[0]["t"]
-            keystroke_gaps.append(gap)
-            print("    keystroke %.1f ms after the activation" % (gap * 1000), flush=True)
-            check(gap < KEYSTROKE_GAP_BOUND, "%s: the keystroke came %.3f s after the activation" % (what, gap))
+            check(activations, what + ": SQL*Plus was not activated before the text arrived")
+            self.ways.append(recv["how"])
+            if recv["how"] == "keystroke":
+                gap = recv["t"] - activations[0]["t"]
+                keystroke_gaps.append(gap)
+                print("    keystroke %.1f ms after the activation" % (gap * 1000), flush=True)
+                check(gap < KEYSTROKE_GAP_BOUND,
+                      "%s: the keystroke came %.3f s after the activation" % (what, gap))
+            else:
+                check_equal(recv["how"], "command", what + ": way of arrival")
+                print("    note: SQL*Plus was activated, but the text came by the paste command", flush=True)
         ui.wait_ended(self.rig, what)
         # marlet has ended: anything more it sent is ahead of the marker.
         standin.post(self.rig, standin.MARKER_COMMAND)
@@ -176,13 +192,8 @@ def input_box(w, index, title, prompt, default):
 def answer(w, box, typed):
     """Overtypes the selected default answer (or deletes it, for ""), waits
     until the edit field shows it and confirms with Enter."""
-    title = box["title"]
-    if typed:
-        ui.type_text(w.rig, box, typed)
-    else:
-        ui.key(w.rig, box, "BackSpace")
-    box = ui.wait_probe(w.rig, title, lambda d: ui.texts(d).get(ui.INPUT_BOX_EDIT) == typed,
-                        "the answer %r in the box %r" % (typed, title), window_class="#32770")
+    box = ui.enter_text(w.rig, box, typed, lambda d: ui.texts(d).get(ui.INPUT_BOX_EDIT),
+                        "the answer field of the box %r" % box["title"], window_class="#32770")
     ui.key(w.rig, box, "Return")
 
 
@@ -256,9 +267,7 @@ def case_edit_cleared(w):
 
 
 def type_into_combo(w, data, text):
-    ui.type_text(w.rig, data, text)
-    return ui.wait_probe(w.rig, ui.TITLE, lambda d: ui.combo(d)["edit_text"] == text,
-                         "%r typed into Combo1" % text)
+    return ui.enter_text(w.rig, data, text, lambda d: ui.combo(d)["edit_text"], "Combo1's edit field")
 
 
 def case_typed_without_terminator(w):
@@ -353,12 +362,15 @@ def main():
                 ran += 1
                 print("--", name, flush=True)
                 t0 = time.monotonic()
+                first_event = world.sqlplus.mark()
                 try:
                     case(world)
                     print("   ok (%.1f s)" % (time.monotonic() - t0), flush=True)
                 except Exception:
                     traceback.print_exc()
                     failed.append(name)
+                    print("   the stand-in's events:", [(e["event"], e.get("how"), round(e["t"], 3))
+                                                        for e in world.sqlplus.since(first_event)])
                     shot = os.path.join(os.path.abspath(args.bin),
                                         "marlet-send-%s-failed.png" % name.replace("/", "-"))
                     try:
@@ -368,6 +380,10 @@ def main():
                         pass
                     # Leave no window or box behind for the next case.
                     ui.kill_marlet(rig)
+            if keystroke and world.ways and "keystroke" not in world.ways:
+                print("-- keystroke mode: no text came by Shift+Insert (%d by the paste command)"
+                      % len(world.ways), flush=True)
+                failed.append("keystroke/any paste by keystroke")
     if ran == 0:
         print("no such case")
         return 1
