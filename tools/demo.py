@@ -64,6 +64,29 @@ def demo_tovrin(rig):
     return shot
 
 
+def screenshot_settled(rig, path, timeout=20):
+    """Takes screenshots (raw pixels) until two in a row are the same, so
+    that every window has repainted what a closed one uncovered; saves the
+    last one as `path`."""
+    raw = os.path.join(rig.tmp, "settle-%d.rgb")
+    last = [None, 0]
+
+    def settled():
+        last[1] += 1
+        shot = raw % last[1]
+        rig.screenshot(shot)
+        with open(shot, "rb") as f:
+            pixels = f.read()
+        same = pixels == last[0]
+        last[0] = pixels
+        return same
+    try:
+        winerig.wait_for(settled, timeout, "the screen to settle", interval=0.3)
+    except AssertionError as e:
+        winerig.log("note:", e)
+    rig.screenshot(path)
+
+
 def demo_marlet(rig, pick="■受注の件数"):
     """marlet with the sample template file, driven like a person: a click
     and Down keys pick the template whose head begins with `pick`, Enter
@@ -93,7 +116,7 @@ def demo_marlet(rig, pick="■受注の件数"):
         winerig.log("    " + line)
 
     after = os.path.join(rig.build, "demo-marlet-after.png")
-    screenshot_when_changed(rig, after, before)
+    screenshot_settled(rig, after)
     winerig.log("marlet demo: screenshots before and after the send in", before, "and", after)
     sqlplus.close()
     return before, after
