@@ -13,11 +13,26 @@ const char16_t kPasteKeys[] = u"+{INSERT}";
 
 void PostPasteCommand(WindowHandle sqlPlus) { WinPostMessage(sqlPlus, kWmCommand, kSqlPlusPasteCommand, 0); }
 
+// How long to let an activation that is still under way complete before the
+// keystroke is given up for the paste command.
+constexpr double kFrontWaitSeconds = 0.5;
+
 // True when a keystroke now would reach SQL*Plus: the window in front is the
 // one found, or bears SQL*Plus's exact title.
 bool SqlPlusInFront(WindowHandle sqlPlus) {
   const WindowHandle front = ForegroundWindow();
   return front != 0 && (front == sqlPlus || WindowTitle(front) == kSqlPlusTitle);
+}
+
+// Activation may take effect a little after the call (it does under Wine);
+// handle events until SQL*Plus is in front, for a short while at most.
+bool WaitForSqlPlusInFront(WindowHandle sqlPlus) {
+  const double start = MonotonicSeconds();
+  while (!SqlPlusInFront(sqlPlus)) {
+    if (MonotonicSeconds() > start + kFrontWaitSeconds) return false;
+    PumpPendingEvents();
+  }
+  return true;
 }
 
 void PasteByKeystroke(WindowHandle sqlPlus, bool settle) {
@@ -36,7 +51,7 @@ void PasteByKeystroke(WindowHandle sqlPlus, bool settle) {
   // SQL*Plus (activation failed, or something else took the front), typing
   // would paste the statement into another program: post the paste command
   // to SQL*Plus instead.
-  if (SqlPlusInFront(sqlPlus)) {
+  if (WaitForSqlPlusInFront(sqlPlus)) {
     SendKeystrokes(kPasteKeys);
   } else {
     PostPasteCommand(sqlPlus);
@@ -47,7 +62,10 @@ void PasteByKeystroke(WindowHandle sqlPlus, bool settle) {
 }  // namespace
 
 void DeliverToSqlPlus(const std::u16string& text, WindowHandle ownWindow, bool settle) {
-  ClipboardSetText(text);
+  // A paste after a failed write would make SQL*Plus run whatever the
+  // clipboard held before: for marlet, the template the user has just
+  // cancelled or edited. Nothing is pasted then.
+  if (!ClipboardSetText(text)) return;
 
   const std::u16string sqlPlusClass = kSqlPlusClass;
   WindowHandle sqlPlus = WinFindWindow(&sqlPlusClass, kSqlPlusTitle);

@@ -126,11 +126,30 @@ TEST_F(Delivery, EmptyTextIsStillDelivered) {
   EXPECT_EQ(fake::Count("PostMessageW(77,273,201,0)"), 1);
 }
 
-TEST_F(Delivery, FailedClipboardWriteDoesNotStopTheDelivery) {
+TEST_F(Delivery, FailedClipboardWritePastesNothing) {
+  // The clipboard still holds older text (e.g. a template the user has just
+  // cancelled): pasting it would run it in SQL*Plus.
   SqlPlusRunning();
+  fake::State().clipboard = u"commit; or rollback;";
   fake::State().clipboardWriteFails = true;
+  for (bool keystroke : {false, true}) {
+    Active(keystroke ? u"yes" : u"no");
+    DeliverToSqlPlus(u"", kOwn, false);
+    EXPECT_EQ(fake::Count("PostMessage") + fake::Count("SendKeystrokes") + fake::Count("ActivateWindowByTitle"), 0);
+  }
+}
+
+TEST_F(Delivery, KeystrokeWaitsBrieflyForAnActivationStillUnderWay) {
+  SqlPlusRunning();
+  Active(u"yes");
+  fake::State().activationFails = true;  // the call reports nothing done...
+  int pumps = 0;
+  fake::State().onCall = [&](const std::string& c) {
+    if (c == "PumpPendingEvents()" && ++pumps == 3) fake::State().foreground = kSqlPlus;  // ...but it lands later
+  };
   DeliverToSqlPlus(u"x;\r\n", kOwn, false);
-  EXPECT_EQ(fake::Count("PostMessageW(77,273,201,0)"), 1);
+  EXPECT_EQ(fake::Count("SendKeystrokes(+{INSERT})"), 1);
+  EXPECT_EQ(fake::Count("PostMessage"), 0);
 }
 
 TEST_F(Delivery, KeystrokeIsNeverTypedIntoAnotherProgram) {

@@ -196,10 +196,10 @@ def case_clipboard_held_during_clipboard_pass(m):
 
 def case_clipboard_held_during_delivery(m):
     """The clipboard is taken while the edit input box is up, after the
-    clipboard pass: the answer is still delivered (the paste command
-    arrives; SQL*Plus pastes what it can read, here nothing), marlet ends
-    without hanging, and the clipboard keeps the text of the clipboard pass,
-    which a later paste receives whole."""
+    clipboard pass: the delivery cannot write the answer, so it pastes
+    nothing (a paste would run the template text still on the clipboard, not
+    the user's answer); marlet ends without hanging, and the clipboard keeps
+    the text of the clipboard pass, which a later paste receives whole."""
     m.ini(None)
     copy_index = 4                                   # ■テーブルコピー: an edit-kind template
     sql = "create table 受注w as select * from 受注m;"
@@ -215,13 +215,11 @@ def case_clipboard_held_during_delivery(m):
     mark = m.sqlplus.mark()
     with Held(m.rig, "hold"):
         m.answer_box(box)
-        recv = m.sqlplus.wait_recv(mark, TIMEOUT)
-        check_equal(recv["how"], "command", "way of arrival")
-        check_equal((recv["readable"], recv["text"]), (False, ""), "what SQL*Plus could read while held")
         m.ended("the delivery with the clipboard held")
-    check_equal(len(receipts(m.sqlplus, mark)), 1, "receipts")
+        # marlet has ended: a paste command it posted is queued ahead of the marker.
+        m.sqlplus.confirm_nothing_received(mark)
     check_equal(standin.get(m.rig)["text"], sql, "clipboard after the holder let go")
-    # Pasting again now gives SQL*Plus the whole text.
+    # Pasting by hand now gives SQL*Plus the whole text.
     mark = m.sqlplus.mark()
     standin.post(m.rig, 201)
     check_equal(m.sqlplus.wait_recv(mark, TIMEOUT)["text"], sql, "text of a later paste")
