@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -217,9 +218,13 @@ bool ClipboardGetText(std::u16string& out) {
         const SIZE_T limit = GlobalSize(data) / sizeof(wchar_t);
         SIZE_T length = 0;
         while (length < limit && units[length] != L'\0') ++length;
-        out = wide::FromWide(units, static_cast<std::size_t>(length));
+        try {
+          out = wide::FromWide(units, static_cast<std::size_t>(length));
+          done = true;
+        } catch (const std::bad_alloc&) {  // too large to copy: a failed read, never a crash
+          out.clear();
+        }
         GlobalUnlock(data);
-        done = true;
       }
     }
   }
