@@ -31,11 +31,22 @@ def wait_for(condition, timeout=30.0, what="condition", interval=0.05):
         time.sleep(interval)
 
 
-def _free_display():
-    for n in range(90, 400):
-        if not os.path.exists("/tmp/.X11-unix/X%d" % n) and not os.path.exists("/tmp/.X%d-lock" % n):
-            return n
-    raise RuntimeError("no free X display number")
+def _start_xvfb(size):
+    """Starts Xvfb on a display number it picks itself (-displayfd), so that
+    rigs started at the same moment never share a display."""
+    read_end, write_end = os.pipe()
+    try:
+        proc = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", size + "x24",
+                                 "-nolisten", "tcp"],
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(write_end,))
+    finally:
+        os.close(write_end)
+    with os.fdopen(read_end) as announced:
+        number = announced.readline().strip()  # written once the server is ready
+    if not number.isdigit():
+        proc.kill()
+        raise RuntimeError("Xvfb did not start")
+    return proc, int(number)
 
 
 def template_dir(build):
@@ -83,11 +94,7 @@ class Rig:
         self.tmp = tempfile.mkdtemp(prefix="vorn-wine-")
         self.prefix = os.path.join(self.tmp, "pfx")
         subprocess.run(["cp", "-a", os.path.join(template_dir(self.build), "pfx"), self.prefix], check=True)
-        self.display = _free_display()
-        self.xvfb = subprocess.Popen(["Xvfb", ":%d" % self.display, "-screen", "0", self.size + "x24",
-                                      "-nolisten", "tcp"],
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        wait_for(lambda: os.path.exists("/tmp/.X11-unix/X%d" % self.display), 30, "Xvfb")
+        self.xvfb, self.display = _start_xvfb(self.size)
         self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all",
                         DISPLAY=":%d" % self.display, WINEDLLOVERRIDES="mscoree,mshtml=")
         # Wine takes its ANSI code page from the locale variables: ja_JP gives
