@@ -62,11 +62,21 @@ bool WriteWholeFile(const wchar_t* path, const void* data, size_t size) {
   return ok;
 }
 
+// The clipboard is opened for a window of this tool's own: opened without
+// one, EmptyClipboard leaves the clipboard ownerless (SetClipboardData may
+// then fail), and Wine lets any caller that passes no window into a
+// clipboard that was opened without one.
+HWND OwnerWindow() {
+  static HWND owner = CreateWindowExW(0, L"STATIC", L"clipboard_tool", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                      GetModuleHandleW(nullptr), nullptr);
+  return owner;
+}
+
 // Another program may have the clipboard open for a moment: retry for a
 // few seconds before giving up.
 bool OpenClipboardPatiently() {
   for (int attempt = 0; attempt < 250; ++attempt) {
-    if (OpenClipboard(nullptr)) return true;
+    if (OpenClipboard(OwnerWindow())) return true;
     Sleep(20);
   }
   return false;
@@ -245,21 +255,11 @@ void WaitForFile(const wchar_t* untilFile) {
 }
 
 int Hold(const wchar_t* untilFile) {
-  // Opened for a window of its own: Wine lets any caller that passes no
-  // window into a clipboard that was opened without one.
-  HWND owner = CreateWindowExW(0, L"STATIC", L"clipboard_tool", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                               GetModuleHandleW(nullptr), nullptr);
-  bool opened = false;
-  for (int attempt = 0; attempt < 250 && !opened; ++attempt) {
-    opened = OpenClipboard(owner) != 0;
-    if (!opened) Sleep(20);
-  }
-  if (!opened) return 1;
+  if (!OpenClipboardPatiently()) return 1;
   std::printf("holding\n");
   std::fflush(stdout);
   WaitForFile(untilFile);
   CloseClipboard();
-  if (owner) DestroyWindow(owner);
   std::printf("released\n");
   std::fflush(stdout);
   return 0;
