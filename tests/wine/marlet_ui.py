@@ -14,7 +14,6 @@ Every wait is on a condition with a generous time-out; nothing sleeps for
 a fixed time except the few milliseconds between a pointer motion and its
 click.
 """
-import json
 import os
 import time
 
@@ -39,6 +38,14 @@ def hex_units(text):
     return ",".join("%04x" % ord(c) for c in text)
 
 
+def start_probe(rig, *args):
+    """Starts the window probe inside the rig's desktop; returns its wine
+    command's process and the path of the JSON report it will write."""
+    _counter[0] += 1
+    out = os.path.join(rig.tmp, "ui-probe-%d.json" % _counter[0])
+    return rig.start(PROBE, *args, "--out", rig.win_path(out)), out
+
+
 def probe(rig, *args, timeout=TIMEOUT):
     """Runs the window probe inside the rig's desktop and returns its JSON.
     Waits for its output file rather than its process: a program started
@@ -46,20 +53,15 @@ def probe(rig, *args, timeout=TIMEOUT):
     probe that gives no answer in time is left and started once more (the
     rig's end stops it)."""
     for attempt in (1, 2):
-        _counter[0] += 1
-        out = os.path.join(rig.tmp, "ui-probe-%d.json" % _counter[0])
-        p = rig.start(PROBE, *args, "--out", rig.win_path(out))
+        p, out = start_probe(rig, *args)
         try:
-            winerig.wait_for(lambda: os.path.isfile(out), timeout + 30, "window_probe %s" % " ".join(args))
+            return winerig.wait_for_json(out, timeout + 30, "window_probe %s" % " ".join(args))
         except AssertionError as e:
             state = "was still running" if p.poll() is None else "had ended with %r" % p.returncode
             p.kill()
             if attempt == 2:
                 raise AssertionError("%s; its wine command %s" % (e, state))
             winerig.log("    note: %s; its wine command %s; probing again" % (e, state))
-            continue
-        with open(out, encoding="ascii") as f:
-            return json.load(f)
 
 
 def find(rig, title, window_class=None, timeout=15):
@@ -94,31 +96,12 @@ def gone(rig, title, seconds, window_class=None):
 # marlet's process and window ------------------------------------------------------
 def marlet_processes(rig):
     """Linux pids of marlet.exe processes of this rig's Wine prefix."""
-    pids = []
-    for pid in os.listdir("/proc"):
-        if not pid.isdigit():
-            continue
-        try:
-            with open("/proc/%s/cmdline" % pid, "rb") as f:
-                cmd = f.read().split(b"\0")
-            if not cmd or not cmd[0].lower().endswith(b"marlet.exe"):
-                continue
-            with open("/proc/%s/environ" % pid, "rb") as f:
-                env = f.read().split(b"\0")
-            if ("WINEPREFIX=" + rig.prefix).encode() in env:
-                pids.append(int(pid))
-        except OSError:
-            pass
-    return pids
+    return rig.processes("marlet.exe")
 
 
 def kill_marlet(rig):
     """Ends this rig's marlet processes (after a failed case), by pid."""
-    for pid in marlet_processes(rig):
-        try:
-            os.kill(pid, 9)
-        except OSError:
-            pass
+    rig.kill_processes("marlet.exe")
 
 
 def start(rig):
@@ -135,8 +118,13 @@ def window(rig):
     return wait_probe(rig, TITLE, lambda d: True, "marlet's window")
 
 
-def wait_ended(rig, what):
-    """marlet's window is gone and its process has ended."""
+def wait_ended(rig, what, again=None):
+    """marlet's window is gone and its process has ended. `again`, when
+    given, repeats the closing action once if the window is still there
+    after a while (an input event lost on a loaded machine); only for an
+    action that, repeated after the close, lands on the empty desktop."""
+    if again and not gone(rig, TITLE, 20):
+        again()
     if not gone(rig, TITLE, 40):
         raise AssertionError("%s: marlet's window is still there" % what)
     winerig.wait_for(lambda: not marlet_processes(rig), TIMEOUT, "marlet.exe to end after %s" % what)

@@ -164,9 +164,7 @@ class Marlet:
     def ended(self, what, again=None):
         """marlet's window is gone and its process has ended; `again`
         repeats the closing action once if the window stays a while."""
-        if again and not ui.gone(self.rig, ui.TITLE, 20):
-            again()
-        ui.wait_ended(self.rig, what)
+        ui.wait_ended(self.rig, what, again)
 
 
 def case_clipboard_held_during_clipboard_pass(m):

@@ -18,7 +18,6 @@ A screenshot is saved as BUILD/marlet-window.png.
     python3 test_marlet_window.py --bin BUILD_DIR [--only NAME]
 """
 import argparse
-import json
 import os
 import re
 import subprocess
@@ -27,14 +26,11 @@ import time
 import traceback
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import marlet_ui as ui  # noqa: E402
 import standin  # noqa: E402
 import winerig  # noqa: E402
 
 REPO = winerig.REPO
-MARLET = "marlet/marlet.exe"
-PROBE = "tests/window_probe.exe"
-TITLE = "SQL 選択"
-TITLE_HEX = ",".join("%04x" % ord(c) for c in TITLE)
 TIMEOUT = 60  # seconds; generous for a loaded machine
 
 WS_THICKFRAME = 0x00040000
@@ -120,120 +116,11 @@ def near(actual, expected, what, tolerance=1):
     check(abs(actual - expected) <= tolerance, "%s: %r, expected %r (+-%d)" % (what, actual, expected, tolerance))
 
 
-_counter = [0]
-
-
-def probe(rig, *args, timeout=TIMEOUT):
-    """Runs the window probe inside the rig's desktop and returns its JSON.
-    Waits for its output file, not for its process: a program started
-    into the virtual desktop does not always end with its wine command."""
-    _counter[0] += 1
-    out = os.path.join(rig.tmp, "probe-%d.json" % _counter[0])
-    rig.start(PROBE, *args, "--out", rig.win_path(out))
-    winerig.wait_for(lambda: os.path.isfile(out), timeout + 30, "window_probe %s" % " ".join(args))
-    with open(out, encoding="ascii") as f:
-        return json.load(f)
-
-
-def window(rig, timeout=TIMEOUT):
-    data = probe(rig, "--title-hex", TITLE_HEX, "--wait", str(timeout), timeout=timeout)
-    check(data.get("found") and data.get("visible"), "marlet's window did not appear")
-    return data
-
-
-def marlet_processes(rig):
-    """Linux pids of marlet.exe processes of this rig's Wine prefix."""
-    pids = []
-    for pid in os.listdir("/proc"):
-        if not pid.isdigit():
-            continue
-        try:
-            with open("/proc/%s/cmdline" % pid, "rb") as f:
-                cmd = f.read().split(b"\0")
-            if not cmd or not cmd[0].lower().endswith(b"marlet.exe"):
-                continue
-            with open("/proc/%s/environ" % pid, "rb") as f:
-                env = f.read().split(b"\0")
-            if ("WINEPREFIX=" + rig.prefix).encode() in env:
-                pids.append(int(pid))
-        except OSError:
-            pass
-    return pids
-
-
-def wait_ended(rig, what, again=None):
-    """The window is gone and the program has ended. `again`, when given,
-    repeats the closing action once if the window is still there after a
-    while (an input event lost on a loaded machine); repeating it after a
-    close lands on the empty desktop."""
-    gone = probe(rig, "--title-hex", TITLE_HEX, "--gone", "20" if again else "40")
-    if gone["found"] and again:
-        again()
-        gone = probe(rig, "--title-hex", TITLE_HEX, "--gone", "40")
-    check(not gone["found"], "%s: the window is still there" % what)
-    winerig.wait_for(lambda: not marlet_processes(rig), TIMEOUT, "marlet.exe to end after %s" % what)
-
-
-def start_marlet(rig):
-    """Starts marlet and returns the probe's report once its window is in
-    front with the focus in Combo1, ready for input."""
-    winerig.wait_for(lambda: not marlet_processes(rig), TIMEOUT, "an earlier marlet.exe to end")
-    rig.start(MARLET)
-    return wait_probe(rig, lambda d: d["foreground"] and d["focus"] and d["focus"].get("child_class") == "ComboBox",
-                      "marlet's window in front with the focus in Combo1")
-
-
-def child(data, id_):
-    for c in data["children"]:
-        if c["id"] == id_:
-            return c
-    raise Failure("no child window with id %d" % id_)
-
-
-def combo(data, consts):
-    return child(data, consts["kIdCombo1"])["combo"]
-
-
 def default_button(data, consts):
     """Id of the one button styled as the default, else None."""
     ids = [consts[k] for k in ("kIdCommand1", "kIdCommand2")
-           if child(data, consts[k])["style"] & 0xF == BS_DEFPUSHBUTTON]
+           if ui.child(data, consts[k])["style"] & 0xF == BS_DEFPUSHBUTTON]
     return ids[0] if len(ids) == 1 else None
-
-
-def client_to_screen(data, x, y):
-    ox, oy = data["client_origin"]
-    return ox + x, oy + y
-
-
-def click(rig, x, y, double=False):
-    rig.xdotool("mousemove", str(x), str(y))
-    time.sleep(0.05)  # lets the pointer motion arrive before the button
-    rig.xdotool("click", "--repeat", "2" if double else "1", "--delay", "80", "1")
-
-
-def key(rig, data, *keys):
-    """Keys go to the window under the pointer: park it on the title bar."""
-    l, t, r, _ = data["window_rect"]
-    rig.xdotool("mousemove", str((l + r) // 2), str(t + 8))
-    rig.xdotool("key", "--delay", "80", *keys)
-
-
-def wait_probe(rig, condition, what):
-    """Probes the window until condition(data) holds; returns that data."""
-    last = [None]
-
-    def ok():
-        last[0] = window(rig)
-        return condition(last[0])
-    winerig.wait_for(ok, TIMEOUT, what, interval=0.3)
-    return last[0]
-
-
-def write_template_file(rig, lines):
-    data = "".join(line + "\r\n" for line in lines).encode("cp932")
-    with open(rig.c_path("vorn3", "marlet.txt"), "wb") as f:
-        f.write(data)
 
 
 def set_dpi(rig, dpi):
@@ -251,7 +138,7 @@ def case_resources(rig, consts, controls):
         r = subprocess.run([sys.executable, os.path.join(REPO, "tools", script), "--check"],
                            capture_output=True, text=True, timeout=TIMEOUT)
         check(r.returncode == 0, "tools/%s --check: %s%s" % (script, r.stdout, r.stderr))
-    data = probe(rig, "--file", rig.win_path(rig.exe(MARLET)))
+    data = ui.probe(rig, "--file", rig.win_path(rig.exe(ui.MARLET)))
     check(data["found"], "probe could not open marlet.exe")
     v = data["version"]
     check(v["file_version"] == "2.1.0.0" and v["product_version"] == "2.1.0.0", "version numbers %r" % v)
@@ -274,8 +161,8 @@ def case_resources(rig, consts, controls):
 
 
 def case_layout(rig, consts, controls, screenshot):
-    data = start_marlet(rig)
-    check(data["title"] == TITLE, "title %r" % data["title"])
+    data = ui.start(rig)
+    check(data["title"] == ui.TITLE, "title %r" % data["title"])
     check(data["dpi"] == 96, "the rig is not at 96 dpi: %r" % data["dpi"])
     style = data["style"]
     check(style & WS_CAPTION == WS_CAPTION and style & WS_SYSMENU, "no caption or system menu")
@@ -295,31 +182,31 @@ def case_layout(rig, consts, controls, screenshot):
     check(order == expected_order, "stacking order %r, expected %r" % (order, expected_order))
     check_boxes(data, controls, 96)
     for name, (id_, left, top, width, height, tab) in controls.items():
-        c = child(data, id_)
+        c = ui.child(data, id_)
         check(c["visible"] and c["enabled"], name + " hidden or disabled")
         check(bool(c["style"] & WS_TABSTOP) == (name in ("Combo1", "Command1", "Command2")),
               name + ": tab stop")
 
-    c1 = child(data, consts["kIdCombo1"])
+    c1 = ui.child(data, consts["kIdCombo1"])
     check(c1["class"].lower() == "combobox", "Combo1 is a %s" % c1["class"])
     check(c1["style"] & 3 == CBS_SIMPLE and not c1["style"] & CBS_SORT, "Combo1 is not a simple unsorted combo")
-    b1, b2 = child(data, consts["kIdCommand1"]), child(data, consts["kIdCommand2"])
+    b1, b2 = ui.child(data, consts["kIdCommand1"]), ui.child(data, consts["kIdCommand2"])
     check(b1["text"] == "送信" and b2["text"] == "ｷｬﾝｾﾙ", "button texts %r %r" % (b1["text"], b2["text"]))
     check(b1["style"] & 0xF == BS_DEFPUSHBUTTON, "Command1 is not the default button")
     for name in ("Label1(0)", "Label1(1)"):
-        check(child(data, controls[name][0])["style"] & WS_BORDER, name + " without border")
-    l2, l3 = child(data, consts["kIdLabel2"]), child(data, consts["kIdLabel3"])
+        check(ui.child(data, controls[name][0])["style"] & WS_BORDER, name + " without border")
+    l2, l3 = ui.child(data, consts["kIdLabel2"]), ui.child(data, consts["kIdLabel3"])
     check(l3["text"].startswith("Tovrin.exe ver 2.10  ") and len(l3["text"]) > 21, "Label3 %r" % l3["text"])
     check(l2["text"].strip() != "", "Label2 is empty")
     for label in (l2, l3):
         check(label["style"] & SS_TYPEMASK == SS_RIGHT, "label %d not right-aligned" % label["id"])
-    image = child(data, consts["kIdImage1"])
+    image = ui.child(data, consts["kIdImage1"])
     check(image["exstyle"] & WS_EX_CLIENTEDGE, "Image1 without border")
     check((image["client_width"], image["client_height"]) == (consts["kPictureWidth"], consts["kPictureHeight"]),
           "Image1 inside its border is %dx%d" % (image["client_width"], image["client_height"]))
 
     # The list after load, with no template file: the built-ins only.
-    cb = combo(data, consts)
+    cb = ui.combo(data)
     check(cb["items"] == BUILT_INS, "items without a template file: %r" % cb["items"])
     check(cb["selection"] == -1 and cb["edit_text"] == "", "selection %r, edit %r" % (cb["selection"], cb["edit_text"]))
     focus = data["focus"]
@@ -333,18 +220,18 @@ def case_layout(rig, consts, controls, screenshot):
     # button is the focused one, else Command1.
     for expected in ("kIdCommand1", "kIdCommand2", "kIdCombo1"):
         default = consts["kIdCommand2" if expected == "kIdCommand2" else "kIdCommand1"]
-        key(rig, data, "Tab")
-        wait_probe(rig, lambda d: d["focus"] and d["focus"].get("child_id") == consts[expected]
-                   and default_button(d, consts) == default,
-                   "focus on %s after Tab, default button %d" % (expected, default))
-    key(rig, data, "Escape")
-    wait_ended(rig, "Esc", again=lambda: key(rig, data, "Escape"))
+        ui.key(rig, data, "Tab")
+        ui.wait_probe(rig, ui.TITLE, lambda d: d["focus"] and d["focus"].get("child_id") == consts[expected]
+                      and default_button(d, consts) == default,
+                      "focus on %s after Tab, default button %d" % (expected, default))
+    ui.key(rig, data, "Escape")
+    ui.wait_ended(rig, "Esc", again=lambda: ui.key(rig, data, "Escape"))
 
 
 def check_boxes(data, controls, dpi):
     """Every control's box against the table at `dpi` (edges converted)."""
     for name, (id_, left, top, width, height, tab) in controls.items():
-        c = child(data, id_)
+        c = ui.child(data, id_)
         near(c["x"], px(left, dpi), name + " left")
         near(c["y"], px(top, dpi), name + " top")
         near(c["width"], px(left + width, dpi) - px(left, dpi), name + " width")
@@ -353,103 +240,92 @@ def check_boxes(data, controls, dpi):
 
 def case_high_dpi(rig, consts, controls):
     """At 144 dpi the window keeps its proportions."""
-    data = start_marlet(rig)
+    data = ui.start(rig)
     check(data["dpi"] == 144, "the window's dpi is %r, not 144" % data["dpi"])
     near(data["client_width"], px(consts["kClientWidthTwips"], 144), "client width", 0)
     near(data["client_height"], px(consts["kClientHeightTwips"], 144), "client height", 0)
     check_boxes(data, controls, 144)
-    key(rig, data, "Escape")
-    wait_ended(rig, "Esc", again=lambda: key(rig, data, "Escape"))
+    ui.key(rig, data, "Escape")
+    ui.wait_ended(rig, "Esc", again=lambda: ui.key(rig, data, "Escape"))
 
 
 def case_cancel_button(rig, consts, controls):
-    data = start_marlet(rig)
-    b = child(data, consts["kIdCommand2"])
-    at = client_to_screen(data, b["x"] + b["width"] // 2, b["y"] + b["height"] // 2)
-    click(rig, *at)
-    wait_ended(rig, "a click on Command2", again=lambda: click(rig, *at))
+    data = ui.start(rig)
+    b = ui.child(data, consts["kIdCommand2"])
+    at = ui.client_to_screen(data, b["x"] + b["width"] // 2, b["y"] + b["height"] // 2)
+    ui.click(rig, *at)
+    ui.wait_ended(rig, "a click on Command2", again=lambda: ui.click(rig, *at))
 
 
 def case_enter_on_cancel(rig, consts, controls):
-    data = start_marlet(rig)
-    key(rig, data, "Tab", "Tab")
+    data = ui.start(rig)
+    ui.key(rig, data, "Tab", "Tab")
     # The focused button is the default one, so Enter presses it.
-    wait_probe(rig, lambda d: d["focus"] and d["focus"].get("child_id") == consts["kIdCommand2"]
-               and default_button(d, consts) == consts["kIdCommand2"], "focus on Command2, and it the default")
-    key(rig, data, "Return")
-    wait_ended(rig, "Enter on the focused Command2", again=lambda: key(rig, data, "Return"))
+    ui.wait_probe(rig, ui.TITLE, lambda d: d["focus"] and d["focus"].get("child_id") == consts["kIdCommand2"]
+                  and default_button(d, consts) == consts["kIdCommand2"], "focus on Command2, and it the default")
+    ui.key(rig, data, "Return")
+    ui.wait_ended(rig, "Enter on the focused Command2", again=lambda: ui.key(rig, data, "Return"))
 
 
 def case_close_box(rig, consts, controls):
-    data = start_marlet(rig)
+    data = ui.start(rig)
     l, t, r, _ = data["window_rect"]
     frame = data["client_origin"][0] - l
     # The close box is the rightmost button of the caption.
     at = (r - frame - 10, (t + data["client_origin"][1]) // 2)
-    click(rig, *at)
-    wait_ended(rig, "the close box", again=lambda: click(rig, *at))
+    ui.click(rig, *at)
+    ui.wait_ended(rig, "the close box", again=lambda: ui.click(rig, *at))
 
 
 def case_worked_example(rig, consts, controls):
-    write_template_file(rig, WORKED_EXAMPLE_LINES)
-    data = start_marlet(rig)
-    cb = combo(data, consts)
+    ui.write_template_file(rig, WORKED_EXAMPLE_LINES, codec="cp932")
+    data = ui.start(rig)
+    cb = ui.combo(data)
     check(cb["items"] == BUILT_INS + WORKED_EXAMPLE_ITEMS,
           "items from the worked example: %r" % cb["items"][len(BUILT_INS):])
     check(cb["selection"] == -1, "selection at start %r" % cb["selection"])
 
     # A click on item 12 selects it and shows it in the edit field.
     index = len(BUILT_INS)
-    click_item(rig, data, consts, index)
-    data = wait_probe(rig, lambda d: combo(d, consts)["selection"] == index, "item 12 selected by a click")
-    edit = combo(data, consts)["edit_text"]
+    ui.click_item(rig, data, index)
+    data = ui.wait_probe(rig, ui.TITLE, lambda d: ui.combo(d)["selection"] == index,
+                         "item 12 selected by a click")
+    edit = ui.combo(data)["edit_text"]
     check(edit.startswith("■Daily count: select count(*)"), "edit field after the click: %r" % edit)
     print("    edit field shows the item as %r" % edit)
 
     # Typing makes the text the user's own: no item selected any more.
-    key(rig, data, "ctrl+a", "x")
-    data = wait_probe(rig, lambda d: combo(d, consts)["edit_text"] == "x", "typed text in the edit field")
-    check(combo(data, consts)["selection"] == -1, "an item stays selected after typing")
-    key(rig, data, "Escape")
-    wait_ended(rig, "Esc with typed text", again=lambda: key(rig, data, "Escape"))
-
-
-def click_item(rig, data, consts, index, double=False):
-    """Clicks (or double-clicks) item `index` of Combo1's list."""
-    cb = combo(data, consts)
-    boxes = [c for c in child(data, consts["kIdCombo1"])["children"] if c["class"].lower() == "combolbox"]
-    check(boxes, "Combo1 has no list box child")
-    lb = boxes[0]
-    check(cb["top_index"] <= index, "item %d is scrolled out of sight" % index)
-    y = lb["y"] + 2 + (index - cb["top_index"]) * cb["item_height"] + cb["item_height"] // 2
-    check(y < lb["y"] + lb["height"] - 2, "item %d is below the list's visible part" % index)
-    click(rig, *client_to_screen(data, lb["x"] + 60, y), double=double)
+    ui.key(rig, data, "ctrl+a", "x")
+    data = ui.wait_probe(rig, ui.TITLE, lambda d: ui.combo(d)["edit_text"] == "x", "typed text in the edit field")
+    check(ui.combo(data)["selection"] == -1, "an item stays selected after typing")
+    ui.key(rig, data, "Escape")
+    ui.wait_ended(rig, "Esc with typed text", again=lambda: ui.key(rig, data, "Escape"))
 
 
 def case_double_click_sends(rig, consts, controls):
     """A double-click on an item sends it, line breaks and all, and ends."""
-    write_template_file(rig, WORKED_EXAMPLE_LINES)
+    ui.write_template_file(rig, WORKED_EXAMPLE_LINES, codec="cp932")
     sqlplus = standin.StandIn(rig, "sqlplus")
-    data = start_marlet(rig)
+    data = ui.start(rig)
     mark = sqlplus.mark()
-    click_item(rig, data, consts, len(BUILT_INS), double=True)
+    ui.click_item(rig, data, len(BUILT_INS), double=True)
     recv = sqlplus.wait_recv(mark, timeout=TIMEOUT)
     check(recv["text"] == "select count(*)\r\n    from 受注m;\r\n", "received %r" % recv["text"])
-    wait_ended(rig, "the send")
+    ui.wait_ended(rig, "the send")
     check(len([e for e in sqlplus.since(mark) if e["event"] == "recv"]) == 1, "sent more than once")
 
 
 def case_enter_sends(rig, consts, controls):
     """Enter with the focus in Combo1 runs the send command."""
     sqlplus = standin.StandIn(rig, "sqlplus")
-    data = start_marlet(rig)
+    data = ui.start(rig)
     mark = sqlplus.mark()
-    click_item(rig, data, consts, 3)  # the table list
-    data = wait_probe(rig, lambda d: combo(d, consts)["selection"] == 3, "item 4 selected")
-    key(rig, data, "Return")
+    ui.click_item(rig, data, 3)  # the table list
+    data = ui.wait_probe(rig, ui.TITLE, lambda d: ui.combo(d)["selection"] == 3, "item 4 selected")
+    ui.key(rig, data, "Return")
     recv = sqlplus.wait_recv(mark, timeout=TIMEOUT)
     check(recv["text"] == "select * from tab;\r\n", "received %r" % recv["text"])
-    wait_ended(rig, "the send")
+    ui.wait_ended(rig, "the send")
 
 
 def case_sample_file(rig, consts, controls):
@@ -457,15 +333,15 @@ def case_sample_file(rig, consts, controls):
         sample = f.read()
     with open(rig.c_path("vorn3", "marlet.txt"), "wb") as f:
         f.write(sample)
-    data = start_marlet(rig)
-    items = combo(data, consts)["items"][len(BUILT_INS):]
+    data = ui.start(rig)
+    items = ui.combo(data)["items"][len(BUILT_INS):]
     heads = [i for i in items if i.startswith("■")]
     pieces = [i for i in items if not i.startswith("■")]
     check(len(heads) >= 5, "templates from the sample file: %r" % heads)
     check(len(pieces) >= 1 and all(p.startswith("   ") for p in pieces), "continuation pieces %r" % pieces)
     check(all(len(i) <= 503 for i in items), "an item longer than a piece")
-    key(rig, data, "Escape")
-    wait_ended(rig, "Esc", again=lambda: key(rig, data, "Escape"))
+    ui.key(rig, data, "Escape")
+    ui.wait_ended(rig, "Esc", again=lambda: ui.key(rig, data, "Escape"))
 
 
 GROUPS = [
@@ -482,7 +358,7 @@ def main():
     parser.add_argument("--bin", required=True, help="the Windows build directory")
     parser.add_argument("--only", help="run one case")
     args = parser.parse_args()
-    for exe in (MARLET, PROBE, standin.STANDIN, standin.TOOL):
+    for exe in (ui.MARLET, ui.PROBE, standin.STANDIN, standin.TOOL):
         if not os.path.isfile(os.path.join(args.bin, exe)):
             print("missing", exe)
             return 1
@@ -522,11 +398,7 @@ def main():
                     except Exception:
                         pass
                     # Leave no window behind for the next case.
-                    for pid in marlet_processes(rig):
-                        try:
-                            os.kill(pid, 9)
-                        except OSError:
-                            pass
+                    ui.kill_marlet(rig)
     if ran == 0:
         print("no such case")
         return 1

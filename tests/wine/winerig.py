@@ -4,6 +4,7 @@ helpers that wait on conditions rather than sleeping for fixed times.
 
     --setup BUILD   prepares BUILD/wine-template (the ctest fixture does this)
 """
+import json
 import os
 import shutil
 import subprocess
@@ -29,6 +30,15 @@ def wait_for(condition, timeout=30.0, what="condition", interval=0.05):
         if time.monotonic() > deadline:
             raise AssertionError("timed out after %.0f s waiting for %s" % (timeout, what))
         time.sleep(interval)
+
+
+def wait_for_json(path, timeout, what):
+    """The JSON a program writes to path, once the file is there. (The
+    programs of the tests write such a report beside and rename it, so it
+    appears whole.)"""
+    wait_for(lambda: os.path.isfile(path), timeout, what)
+    with open(path, encoding="ascii") as f:
+        return json.load(f)
 
 
 def _start_xvfb(size):
@@ -163,6 +173,37 @@ class Rig:
             p.kill()
             raise AssertionError("%s did not end within %d s" % (exe_relative, timeout))
         return p.returncode, out.decode("utf-8", "replace"), err.decode("utf-8", "replace"), time.monotonic() - t0
+
+    def processes(self, exe_name):
+        """Linux pids of this prefix's processes of the program file
+        exe_name ("marlet.exe"; any case)."""
+        wanted = exe_name.lower().encode()
+        prefix = ("WINEPREFIX=" + self.prefix).encode()
+        pids = []
+        for pid in os.listdir("/proc"):
+            if not pid.isdigit():
+                continue
+            try:
+                with open("/proc/%s/cmdline" % pid, "rb") as f:
+                    cmd = f.read().split(b"\0")
+                if not cmd or cmd[0].lower().replace(b"\\", b"/").split(b"/")[-1] != wanted:
+                    continue
+                with open("/proc/%s/environ" % pid, "rb") as f:
+                    env = f.read().split(b"\0")
+                if prefix in env:
+                    pids.append(int(pid))
+            except OSError:
+                pass
+        return pids
+
+    def kill_processes(self, exe_name):
+        """Ends this prefix's processes of exe_name at once, by pid (after a
+        failed case, so that none is left behind for the next)."""
+        for pid in self.processes(exe_name):
+            try:
+                os.kill(pid, 9)
+            except OSError:
+                pass
 
     def xdotool(self, *args):
         return subprocess.run(["xdotool"] + list(args), env=self.env, capture_output=True, text=True, timeout=30)

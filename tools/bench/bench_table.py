@@ -50,10 +50,10 @@ REPO = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(REPO, "tests", "wine"))
 sys.path.insert(0, HERE)
 
+import marlet_ui as ui  # noqa: E402
 import standin  # noqa: E402
 import winerig  # noqa: E402
 
-PROBE = "tests/window_probe.exe"
 PEAK = "tools/peak_memory.exe"
 MINIMAL_PROGRAM = "tools/minimal_program.exe"
 MINIMAL_WINDOW = "tools/minimal_window.exe"
@@ -156,26 +156,6 @@ def marlet_startup(win, logs, runs):
 
 
 # Wine: the window baseline and the peak working sets, in one rig of our own ---------
-def wine_processes(rig, exe_name):
-    """Linux pids of the processes of exe_name (lower case) in this rig's prefix."""
-    pids = []
-    for pid in os.listdir("/proc"):
-        if not pid.isdigit():
-            continue
-        try:
-            with open("/proc/%s/cmdline" % pid, "rb") as f:
-                cmd = f.read().split(b"\0")
-            if not cmd or not cmd[0].lower().replace(b"\\", b"/").endswith(b"/" + exe_name.encode()):
-                continue
-            with open("/proc/%s/environ" % pid, "rb") as f:
-                env = f.read().split(b"\0")
-            if ("WINEPREFIX=" + rig.prefix).encode() in env:
-                pids.append(int(pid))
-        except OSError:
-            pass
-    return pids
-
-
 _counter = [0]
 
 
@@ -184,27 +164,20 @@ def scratch(rig, stem):
     return os.path.join(rig.tmp, "%s-%d.json" % (stem, _counter[0]))
 
 
-def read_json_when_there(path, timeout, what):
-    winerig.wait_for(lambda: os.path.isfile(path), timeout, what)
-    with open(path, encoding="ascii") as f:
-        return json.load(f)
-
-
 def minimal_window_shown(rig):
     """Start of minimal_window to its window shown, in ms, timed by the window
     probe as marlet_startup.py times marlet; then the window is closed."""
-    winerig.wait_for(lambda: not wine_processes(rig, "minimal_window.exe"), 60, "minimal_window.exe to end")
-    out = scratch(rig, "probe")
-    rig.start(PROBE, "--title", MINIMAL_WINDOW_TITLE, "--wait", "120", "--no-items", "--out", rig.win_path(out))
+    winerig.wait_for(lambda: not rig.processes("minimal_window.exe"), 60, "minimal_window.exe to end")
+    _, out = ui.start_probe(rig, "--title", MINIMAL_WINDOW_TITLE, "--wait", "120", "--no-items")
     # The probe must be polling before the program starts.
-    winerig.wait_for(lambda: wine_processes(rig, "window_probe.exe"), 60, "the window probe to start")
+    winerig.wait_for(lambda: rig.processes("window_probe.exe"), 60, "the window probe to start")
     time.sleep(0.5)
     rig.start(MINIMAL_WINDOW)
-    data = read_json_when_there(out, 180, "the probe's report")
+    data = winerig.wait_for_json(out, 180, "the probe's report")
     if not data.get("found") or "shown_ms" not in data:
         raise RuntimeError("minimal_window's window did not appear")
     standin.tool(rig, "close", MINIMAL_WINDOW_TITLE)
-    winerig.wait_for(lambda: not wine_processes(rig, "minimal_window.exe"), 60, "minimal_window.exe to end")
+    winerig.wait_for(lambda: not rig.processes("minimal_window.exe"), 60, "minimal_window.exe to end")
     return float(data["shown_ms"])
 
 
@@ -213,11 +186,11 @@ def peak_working_set(rig, exe, window):
     out = scratch(rig, "peak")
     args = ["--wait", "120", "--out", rig.win_path(out)] + (["--window"] if window else [])
     rig.start(PEAK, *(args + [rig.win_path(rig.exe(exe))]))
-    data = read_json_when_there(out, 180, "peak_memory's report for %s" % exe)
+    data = winerig.wait_for_json(out, 180, "peak_memory's report for %s" % exe)
     if not data.get("ok"):
         raise RuntimeError("peak_memory failed for %s: %r" % (exe, data))
     name = os.path.basename(exe).lower()
-    winerig.wait_for(lambda: not wine_processes(rig, name), 60, "%s to end" % name)
+    winerig.wait_for(lambda: not rig.processes(name), 60, "%s to end" % name)
     return data["peak_working_set"]
 
 

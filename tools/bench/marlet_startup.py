@@ -21,7 +21,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(REPO, "tests", "wine"))
 import winerig  # noqa: E402
-import test_marlet_window as mw  # noqa: E402
+import marlet_ui as ui  # noqa: E402
 
 TEMPLATES = 10000
 TARGET_BYTES = 5 * 1000 * 1000
@@ -53,24 +53,19 @@ def big_template_file():
 def measure(rig, runs):
     shown, wall, counts = [], [], []
     for _ in range(runs):
-        winerig.wait_for(lambda: not mw.marlet_processes(rig), 60, "marlet.exe to end")
-        mw._counter[0] += 1
-        out = os.path.join(rig.tmp, "bench-%d.json" % mw._counter[0])
-        rig.start(mw.PROBE, "--title-hex", mw.TITLE_HEX, "--wait", "120", "--no-items",
-                  "--out", rig.win_path(out))
+        winerig.wait_for(lambda: not ui.marlet_processes(rig), 60, "marlet.exe to end")
+        _, out = ui.start_probe(rig, "--title-hex", ui.hex_units(ui.TITLE), "--wait", "120", "--no-items")
         time.sleep(0.5)  # the probe is polling before marlet starts
         t0 = time.monotonic()
-        rig.start(mw.MARLET)
-        winerig.wait_for(lambda: os.path.isfile(out), 180, "the probe's report")
+        rig.start(ui.MARLET)
+        data = winerig.wait_for_json(out, 180, "the probe's report")
         wall.append((time.monotonic() - t0) * 1000)
-        data = mw.json.load(open(out, encoding="ascii"))
         if not data.get("found"):
             raise AssertionError("marlet's window did not appear")
         shown.append(data["shown_ms"])
-        combo = [c for c in data["children"] if c["class"].lower() == "combobox"][0]["combo"]
-        counts.append(combo["count"])
-        mw.key(rig, data, "Escape")
-        mw.wait_ended(rig, "Esc")
+        counts.append(ui.combo(data)["count"])
+        ui.key(rig, data, "Escape")
+        ui.wait_ended(rig, "Esc")
     return statistics.median(shown), statistics.median(wall), counts[0], shown
 
 
