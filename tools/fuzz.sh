@@ -13,6 +13,8 @@
 # replayed with build/fuzz/tests/fuzz/fuzz_<target> <file>.
 # FUZZ_BUILD_DIR=<dir> builds and runs elsewhere than build/fuzz;
 # FUZZ_CORPUS_OUT=<dir> keeps the grown corpora in <dir>/<target>/.
+# FUZZ_SEED=<n> fixes libFuzzer's random seed (the test command does, so that
+# a run explores the same inputs each time; a long run explores anew).
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 cd "$repo"
@@ -51,10 +53,11 @@ run_one() {
   local dir="$scratch/$t"
   mkdir -p "$dir/corpus" "$dir/artifacts"
   cp tests/fuzz/corpus/"$t"/* "$dir/corpus/"
-  local dict=()
-  if [ -f "tests/fuzz/$t.dict" ]; then dict=(-dict="tests/fuzz/$t.dict"); fi
+  local options=()
+  if [ -f "tests/fuzz/$t.dict" ]; then options=(-dict="tests/fuzz/$t.dict"); fi
+  if [ -n "${FUZZ_SEED:-}" ]; then options+=(-seed="$FUZZ_SEED"); fi
   local rc=0
-  "$build/tests/fuzz/fuzz_$t" "$dir/corpus" "${dict[@]}" \
+  "$build/tests/fuzz/fuzz_$t" "$dir/corpus" "${options[@]}" \
     -max_total_time="$seconds" -max_len="$(max_len "$t")" -timeout=20 -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix="$dir/artifacts/" >"$dir/log" 2>&1 || rc=$?
   echo "$rc" >"$dir/rc"
