@@ -18,6 +18,7 @@ import os
 import time
 
 import winerig
+from cases import check
 
 MARLET = "marlet/marlet.exe"
 PROBE = "tests/window_probe.exe"
@@ -274,8 +275,3 @@ def write_template_file(rig, lines, codec="shift_jis"):
     data = "".join(line + "\r\n" for line in lines).encode(codec)
     with open(rig.c_path("vorn3", "marlet.txt"), "wb") as f:
         f.write(data)
-
-
-def check(condition, message):
-    if not condition:
-        raise AssertionError(message)

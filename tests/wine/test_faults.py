@@ -24,10 +24,9 @@ import marlet_ui as ui  # noqa: E402
 import standin  # noqa: E402
 import test_tovrin as tt  # noqa: E402
 import winerig  # noqa: E402
+from cases import check, check_equal  # noqa: E402
 from test_marlet_window import BUILT_INS  # noqa: E402
 
-check = tt.check
-check_equal = tt.check_equal
 CRLF = "\r\n"
 TIMEOUT = 60                       # seconds; generous for a loaded machine
 EDIT_BOX_TITLE = "SQL 発行"

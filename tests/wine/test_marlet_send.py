@@ -35,6 +35,7 @@ sys.path.insert(0, HERE)
 import marlet_ui as ui  # noqa: E402
 import standin  # noqa: E402
 import winerig  # noqa: E402
+from cases import check, check_equal  # noqa: E402
 
 CRLF = "\r\n"
 TIMEOUT = ui.TIMEOUT
@@ -88,23 +89,6 @@ def long_template_items():
     entry = LONG_LABEL + LONG_SQL
     pieces = [entry[i:i + 500] for i in range(0, len(entry), 500)]
     return [pieces[0]] + ["   " + p for p in pieces[1:]]
-
-
-# Checks ----------------------------------------------------------------------------
-def check(condition, message):
-    if not condition:
-        raise AssertionError(message)
-
-
-def check_equal(actual, expected, what):
-    if actual != expected:
-        raise AssertionError("%s: expected %r, got %r" % (what, shorten(expected), shorten(actual)))
-
-
-def shorten(value):
-    if isinstance(value, str) and len(value) > 300:
-        return value[:150] + "...(%d units)..." % len(value) + value[-150:]
-    return value
 
 
 class World:

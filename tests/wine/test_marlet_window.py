@@ -29,6 +29,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import marlet_ui as ui  # noqa: E402
 import standin  # noqa: E402
 import winerig  # noqa: E402
+from cases import check  # noqa: E402
 
 REPO = winerig.REPO
 TIMEOUT = 60  # seconds; generous for a loaded machine
@@ -103,15 +104,6 @@ def px(twips, dpi=96):
 
 
 # Helpers ------------------------------------------------------------------------
-class Failure(AssertionError):
-    pass
-
-
-def check(condition, message):
-    if not condition:
-        raise Failure(message)
-
-
 def near(actual, expected, what, tolerance=1):
     check(abs(actual - expected) <= tolerance, "%s: %r, expected %r (+-%d)" % (what, actual, expected, tolerance))
 

@@ -25,6 +25,7 @@ sys.path.insert(0, HERE)
 
 import standin  # noqa: E402
 import winerig  # noqa: E402
+from cases import check, check_equal  # noqa: E402
 
 CRLF = "\r\n"
 TOVRIN = "tovrin/tovrin.exe"
@@ -120,25 +121,9 @@ class World:
         check_equal(standin.get(self.rig), before, "clipboard after tovrin")
 
 
-def check(condition, message):
-    if not condition:
-        raise AssertionError(message)
-
-
-def check_equal(actual, expected, what):
-    if actual != expected:
-        raise AssertionError("%s: expected %r, got %r" % (what, shorten(expected), shorten(actual)))
-
-
 def check_no_receipt(stand_in, mark):
     got = [e for e in stand_in.since(mark) if e["event"] == "recv"]
     check(not got, "the decoy window received %r" % (got[0]["text"] if got else None))
-
-
-def shorten(value):
-    if isinstance(value, str) and len(value) > 300:
-        return value[:150] + "...(%d units)..." % len(value) + value[-150:]
-    return value
 
 
 # Statements and their shapes --------------------------------------------
