@@ -112,9 +112,12 @@ class StandIn:
     def __init__(self, rig, name, *options, wait=True):
         self.rig = rig
         self.log = os.path.join(rig.tmp, name + ".log")
+        # A stand-in started earlier under the same name appends to the same
+        # log: wait for this one's "ready", not for that one's.
+        start = self.mark()
         self.process = rig.start(STANDIN, "--log", rig.win_path(self.log), *options)
         if wait:
-            self.wait_event(lambda e: e["event"] == "ready", 0, 60, "%s ready" % name)
+            self.wait_event(lambda e: e["event"] == "ready", start, 60, "%s ready" % name)
 
     def events(self):
         try:
