@@ -6,24 +6,21 @@ and that no program leaves the clipboard open behind it (clipboard_tool sets
 and reads it right after each program has ended, and reads it while marlet
 is still waiting in its input box).
 
-    python3 test_faults.py --bin BUILD_DIR [-k NAME_PART]
+    python3 test_faults.py --bin BUILD_DIR [-k NAME_PART] [--only NAME]
 
 test_tovrin.py already holds the clipboard during tovrin's read and closes
 SQL*Plus during tovrin's settling wait; those cases are not repeated here.
 """
-import argparse
 import os
 import sys
-import time
-import traceback
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 
+import cases  # noqa: E402
 import marlet_ui as ui  # noqa: E402
 import standin  # noqa: E402
 import test_tovrin as tt  # noqa: E402
-import winerig  # noqa: E402
 from cases import check, check_equal  # noqa: E402
 from test_marlet_window import BUILT_INS  # noqa: E402
 
@@ -394,54 +391,11 @@ TOVRIN_CASES = [
 ]
 
 GROUPS = [
-    ("marlet", group_marlet, MARLET_CASES),
-    ("tovrin", group_tovrin, TOVRIN_CASES),
+    cases.Group("marlet", group_marlet, cases.named(MARLET_CASES)),
+    cases.Group("tovrin", group_tovrin, cases.named(TOVRIN_CASES)),
 ]
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--bin", required=True, help="the Windows build directory")
-    parser.add_argument("-k", default="", help="run only the cases whose name contains this")
-    args = parser.parse_args()
-    for exe in (ui.MARLET, tt.TOVRIN, ui.PROBE, standin.STANDIN, standin.TOOL):
-        if not os.path.isfile(os.path.join(args.bin, exe)):
-            print("missing", exe)
-            return 1
-
-    failures = []
-    started = time.monotonic()
-    for title, setup, cases in GROUPS:
-        cases = [c for c in cases if args.k in c.__name__]
-        if not cases:
-            continue
-        winerig.log("== %s" % title)
-        with winerig.Rig(args.bin) as rig:
-            try:
-                world = setup(rig)
-            except Exception:
-                failures.append(title)
-                winerig.log("FAIL setting up %s\n%s" % (title, traceback.format_exc()))
-                continue
-            for case in cases:
-                t0 = time.monotonic()
-                try:
-                    case(world)
-                    winerig.log("ok   %s (%.1f s)" % (case.__name__, time.monotonic() - t0))
-                except Exception:
-                    failures.append(case.__name__)
-                    winerig.log("FAIL %s\n%s" % (case.__name__, traceback.format_exc()))
-                    shot = os.path.join(os.path.abspath(args.bin), "faults-%s-failed.png" % case.__name__)
-                    try:
-                        rig.screenshot(shot)
-                        winerig.log("     screenshot of the failure: %s" % shot)
-                    except Exception:
-                        pass
-                    # Leave no marlet window behind for the next case.
-                    ui.kill_marlet(rig)
-    winerig.log("%d failed, %.0f s in all" % (len(failures), time.monotonic() - started))
-    return 1 if failures else 0
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(cases.main(__doc__, GROUPS, programs=[ui.MARLET, tt.TOVRIN, ui.PROBE, standin.STANDIN, standin.TOOL],
+                        shots="faults"))

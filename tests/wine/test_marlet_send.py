@@ -2,7 +2,7 @@
 a person drives it (xdotool clicks, double-clicks and key presses on the
 virtual display), against the SQL*Plus stand-in.
 
-    python3 test_marlet_send.py --bin BUILD_DIR [-k NAME_PART]
+    python3 test_marlet_send.py --bin BUILD_DIR [-k NAME_PART] [--only NAME]
 
 Each group shares one Wine rig with one stand-in and one settings file: in
 command mode (the shipped sample tovrin.ini, active=no) the text must
@@ -21,17 +21,15 @@ may be sent, a marker command posted to the stand-in afterwards must arrive
 with no receipt before it. In keystroke mode the time from SQL*Plus's
 activation to the keystroke is printed (marlet has no settling wait).
 """
-import argparse
 import os
 import shutil
 import statistics
 import sys
-import time
-import traceback
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 
+import cases  # noqa: E402
 import marlet_ui as ui  # noqa: E402
 import standin  # noqa: E402
 import winerig  # noqa: E402
@@ -312,73 +310,38 @@ def case_long_template_by_piece(w):
     w.expect_sent(mark, LONG_SQL, "the long template by its continuation piece")
 
 
+def any_paste_by_keystroke(w):
+    """Of the texts that arrived in keystroke mode, at least one came by
+    Shift+Insert."""
+    check(not w.ways or "keystroke" in w.ways,
+          "no text came by Shift+Insert (%d by the paste command)" % len(w.ways))
+
+
 GROUPS = [
-    # (keystroke mode, cases)
-    (False, [case_table_list, case_commit_yes, case_commit_no, case_commit_cancel, case_layout_default,
-             case_edit_cleared, case_typed_spaces, case_escape, case_long_template_by_piece]),
-    (True, [case_table_list_double_click, case_commit_yes, case_layout_trimmed, case_edit_answer,
-            case_edit_cleared, case_typed_without_terminator, case_typed_with_terminator]),
+    cases.Group("command mode", lambda rig: World(rig, keystroke=False), cases.named([
+        case_table_list, case_commit_yes, case_commit_no, case_commit_cancel, case_layout_default,
+        case_edit_cleared, case_typed_spaces, case_escape, case_long_template_by_piece], "command/")),
+    cases.Group("keystroke mode", lambda rig: World(rig, keystroke=True), cases.named([
+        case_table_list_double_click, case_commit_yes, case_layout_trimmed, case_edit_answer,
+        case_edit_cleared, case_typed_without_terminator, case_typed_with_terminator], "keystroke/"),
+        finish=("keystroke/any_paste_by_keystroke", any_paste_by_keystroke)),
 ]
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--bin", required=True, help="the Windows build directory")
-    parser.add_argument("-k", help="run only the cases whose name contains this")
-    args = parser.parse_args()
-    for exe in (ui.MARLET, ui.PROBE, standin.STANDIN, standin.TOOL):
-        if not os.path.isfile(os.path.join(args.bin, exe)):
-            print("missing", exe)
-            return 1
+def stand_in_events(w):
+    """Shows the stand-in's events of a failed case."""
+    first_event = w.sqlplus.mark()
+    return lambda: print("   the stand-in's events:", [(e["event"], e.get("how"), round(e["t"], 3))
+                                                        for e in w.sqlplus.since(first_event)], flush=True)
 
-    started = time.monotonic()
-    failed = []
-    ran = 0
-    for keystroke, cases in GROUPS:
-        cases = [c for c in cases if not args.k or args.k in c.__name__]
-        if not cases:
-            continue
-        mode = "keystroke" if keystroke else "command"
-        with winerig.Rig(args.bin) as rig:
-            world = World(rig, keystroke)
-            for case in cases:
-                name = "%s/%s" % (mode, case.__name__[len("case_"):])
-                ran += 1
-                print("--", name, flush=True)
-                t0 = time.monotonic()
-                first_event = world.sqlplus.mark()
-                try:
-                    case(world)
-                    print("   ok (%.1f s)" % (time.monotonic() - t0), flush=True)
-                except Exception:
-                    traceback.print_exc()
-                    failed.append(name)
-                    print("   the stand-in's events:", [(e["event"], e.get("how"), round(e["t"], 3))
-                                                        for e in world.sqlplus.since(first_event)])
-                    shot = os.path.join(os.path.abspath(args.bin),
-                                        "marlet-send-%s-failed.png" % name.replace("/", "-"))
-                    try:
-                        rig.screenshot(shot)
-                        print("   screenshot of the failure:", shot)
-                    except Exception:
-                        pass
-                    # Leave no window or box behind for the next case.
-                    ui.kill_marlet(rig)
-            if keystroke and world.ways and "keystroke" not in world.ways:
-                print("-- keystroke mode: no text came by Shift+Insert (%d by the paste command)"
-                      % len(world.ways), flush=True)
-                failed.append("keystroke/any paste by keystroke")
-    if ran == 0:
-        print("no such case")
-        return 1
+
+def print_keystroke_gaps():
     if keystroke_gaps:
         print("keystroke after SQL*Plus's activation: %d sends, median %.1f ms, longest %.1f ms (bound %.0f ms)"
               % (len(keystroke_gaps), statistics.median(keystroke_gaps) * 1000, max(keystroke_gaps) * 1000,
-                 KEYSTROKE_GAP_BOUND * 1000))
-    print("%d case(s) in %.0f s, %d failed%s" % (ran, time.monotonic() - started, len(failed),
-                                                 (": " + ", ".join(failed)) if failed else ""))
-    return 1 if failed else 0
+                 KEYSTROKE_GAP_BOUND * 1000), flush=True)
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(cases.main(__doc__, GROUPS, programs=[ui.MARLET, ui.PROBE, standin.STANDIN, standin.TOOL],
+                        shots="marlet-send", diagnose=stand_in_events, epilogue=print_keystroke_gaps))

@@ -15,17 +15,16 @@ page), read back through Win32 by tests/window_probe.exe:
 
 A screenshot is saved as BUILD/marlet-window.png.
 
-    python3 test_marlet_window.py --bin BUILD_DIR [--only NAME]
+    python3 test_marlet_window.py --bin BUILD_DIR [-k NAME_PART] [--only NAME]
 """
-import argparse
 import os
 import re
 import subprocess
 import sys
 import time
-import traceback
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import cases  # noqa: E402
 import marlet_ui as ui  # noqa: E402
 import standin  # noqa: E402
 import winerig  # noqa: E402
@@ -152,7 +151,8 @@ def case_resources(rig, consts, controls):
     check("PerMonitorV2" in manifest and "dpiAware" in manifest, "manifest without DPI awareness")
 
 
-def case_layout(rig, consts, controls, screenshot):
+def case_layout(rig, consts, controls):
+    screenshot = os.path.join(rig.build, "marlet-window.png")
     data = ui.start(rig)
     check(data["title"] == ui.TITLE, "title %r" % data["title"])
     check(data["dpi"] == 96, "the rig is not at 96 dpi: %r" % data["dpi"])
@@ -336,67 +336,33 @@ def case_sample_file(rig, consts, controls):
     ui.wait_ended(rig, "Esc", again=lambda: ui.key(rig, data, "Escape"))
 
 
+def at_dpi(dpi=None):
+    """A group's setup: the rig at `dpi` (96 unless given); its world is
+    (rig, consts, controls), what every case is called with."""
+    def setup(rig):
+        # The ANSI code page 932 for the template file (Wine takes it
+        # from LC_ALL here).
+        rig.env["LC_ALL"] = "ja_JP.UTF-8"
+        if dpi:
+            set_dpi(rig, dpi)
+        consts, controls = read_layout()
+        return rig, consts, controls
+    return setup
+
+
+def window_cases(functions):
+    return [(name, lambda world, f=f: f(*world)) for name, f in cases.named(functions)]
+
+
 GROUPS = [
-    # (rig options, cases)
-    (dict(), ["resources", "layout", "cancel_button", "enter_on_cancel", "close_box"]),
-    (dict(), ["worked_example", "sample_file"]),
-    (dict(), ["double_click_sends", "enter_sends"]),
-    (dict(dpi=144), ["high_dpi"]),
+    cases.Group("program file, window, closing", at_dpi(), window_cases([
+        case_resources, case_layout, case_cancel_button, case_enter_on_cancel, case_close_box])),
+    cases.Group("template files", at_dpi(), window_cases([case_worked_example, case_sample_file])),
+    cases.Group("sends", at_dpi(), window_cases([case_double_click_sends, case_enter_sends])),
+    cases.Group("144 dpi", at_dpi(144), window_cases([case_high_dpi])),
 ]
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--bin", required=True, help="the Windows build directory")
-    parser.add_argument("--only", help="run one case")
-    args = parser.parse_args()
-    for exe in (ui.MARLET, ui.PROBE, standin.STANDIN, standin.TOOL):
-        if not os.path.isfile(os.path.join(args.bin, exe)):
-            print("missing", exe)
-            return 1
-    consts, controls = read_layout()
-    screenshot = os.path.join(os.path.abspath(args.bin), "marlet-window.png")
-
-    failed = []
-    ran = 0
-    for options, names in GROUPS:
-        names = [n for n in names if not args.only or n == args.only]
-        if not names:
-            continue
-        with winerig.Rig(args.bin) as rig:
-            # The ANSI code page 932 for the template file (Wine takes it
-            # from LC_ALL here).
-            rig.env["LC_ALL"] = "ja_JP.UTF-8"
-            if "dpi" in options:
-                set_dpi(rig, options["dpi"])
-            for name in names:
-                ran += 1
-                print("--", name, flush=True)
-                t0 = time.monotonic()
-                try:
-                    fn = globals()["case_" + name]
-                    if name == "layout":
-                        fn(rig, consts, controls, screenshot)
-                    else:
-                        fn(rig, consts, controls)
-                    print("   ok (%.1f s)" % (time.monotonic() - t0), flush=True)
-                except Exception:
-                    traceback.print_exc()
-                    failed.append(name)
-                    shot = os.path.join(os.path.abspath(args.bin), "marlet-window-%s-failed.png" % name)
-                    try:
-                        rig.screenshot(shot)
-                        print("   screenshot of the failure:", shot)
-                    except Exception:
-                        pass
-                    # Leave no window behind for the next case.
-                    ui.kill_marlet(rig)
-    if ran == 0:
-        print("no such case")
-        return 1
-    print("%d case(s), %d failed%s" % (ran, len(failed), (": " + ", ".join(failed)) if failed else ""))
-    return 1 if failed else 0
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(cases.main(__doc__, GROUPS, programs=[ui.MARLET, ui.PROBE, standin.STANDIN, standin.TOOL],
+                        shots="marlet-window"))

@@ -1,6 +1,6 @@
 """End-to-end tests of tovrin.exe under Wine, against the SQL*Plus stand-in.
 
-    python3 test_tovrin.py --bin BUILD_DIR [-k NAME_PART]
+    python3 test_tovrin.py --bin BUILD_DIR [-k NAME_PART] [--only NAME]
 
 Each group of cases shares one Wine rig (prefix, display, virtual desktop).
 Receipts are read from the stand-in's event log, the clipboard through
@@ -12,17 +12,15 @@ and bring it to the front before tovrin runs: command mode must leave it
 there, keystroke mode must take SQL*Plus to the front (the stand-in logs the
 activation) and must never type into the decoy.
 """
-import argparse
 import hashlib
 import os
 import shutil
 import sys
-import time
-import traceback
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 
+import cases  # noqa: E402
 import standin  # noqa: E402
 import winerig  # noqa: E402
 from cases import check, check_equal  # noqa: E402
@@ -374,45 +372,17 @@ BAD_INPUT = [
 ]
 
 GROUPS = [
-    ("standard stand-in", group_standard, STANDARD),
-    ("stand-in of another class", group_other_class, OTHER_CLASS),
-    ("bad input", group_bad_input, BAD_INPUT),
+    cases.Group("standard stand-in", group_standard, cases.named(STANDARD)),
+    cases.Group("stand-in of another class", group_other_class, cases.named(OTHER_CLASS)),
+    cases.Group("bad input", group_bad_input, cases.named(BAD_INPUT)),
 ]
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--bin", required=True, help="the Windows build directory")
-    parser.add_argument("-k", default="", help="run only the cases whose name contains this")
-    args = parser.parse_args()
-
-    failures = []
-    started = time.monotonic()
-    for title, setup, cases in GROUPS:
-        cases = [c for c in cases if args.k in c.__name__]
-        if not cases:
-            continue
-        winerig.log("== %s" % title)
-        with winerig.Rig(args.bin) as rig:
-            try:
-                world = setup(rig)
-            except Exception:
-                failures.append(title)
-                winerig.log("FAIL setting up %s\n%s" % (title, traceback.format_exc()))
-                continue
-            for case in cases:
-                t0 = time.monotonic()
-                try:
-                    case(world)
-                    winerig.log("ok   %s (%.1f s)" % (case.__name__, time.monotonic() - t0))
-                except Exception:
-                    failures.append(case.__name__)
-                    winerig.log("FAIL %s\n%s" % (case.__name__, traceback.format_exc()))
+def print_durations():
     if durations:
         winerig.log("tovrin ran %d times, longest run %.2f s (wine start included)" % (len(durations), max(durations)))
-    winerig.log("%d failed, %.0f s in all" % (len(failures), time.monotonic() - started))
-    return 1 if failures else 0
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(cases.main(__doc__, GROUPS, programs=[TOVRIN, standin.STANDIN, standin.TOOL], shots="tovrin",
+                        epilogue=print_durations))
