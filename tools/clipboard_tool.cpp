@@ -40,6 +40,8 @@
 #include <string>
 #include <vector>
 
+#include "clipboard_text_win.h"
+
 namespace {
 
 bool ReadWholeFile(const wchar_t* path, std::string& out) {
@@ -135,54 +137,9 @@ Contents Read() {
   if (!OpenClipboardPatiently()) return c;
   c.readable = true;
   for (UINT f = EnumClipboardFormats(0); f != 0; f = EnumClipboardFormats(f)) c.formats.push_back(f);
-  HANDLE data = GetClipboardData(CF_UNICODETEXT);
-  if (data) {
-    const wchar_t* p = static_cast<const wchar_t*>(GlobalLock(data));
-    if (p) {
-      size_t max = GlobalSize(data) / sizeof(wchar_t);
-      size_t n = 0;
-      while (n < max && p[n] != 0) ++n;
-      c.text.assign(p, n);
-      c.hasText = true;
-      GlobalUnlock(data);
-    }
-  }
+  c.hasText = ReadOpenClipboardText(c.text);
   CloseClipboard();
   return c;
-}
-
-void AppendJsonString(std::string& out, const std::wstring& s) {
-  char buf[16];
-  for (size_t i = 0; i < s.size(); ++i) {
-    unsigned c = static_cast<unsigned short>(s[i]);
-    unsigned next = i + 1 < s.size() ? static_cast<unsigned short>(s[i + 1]) : 0;
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20 || c == 0x7f) {
-      std::snprintf(buf, sizeof buf, "\\u%04x", c);
-      out += buf;
-    } else if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xc0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3f));
-    } else if (c >= 0xd800 && c <= 0xdbff && next >= 0xdc00 && next <= 0xdfff) {
-      unsigned cp = 0x10000 + ((c - 0xd800) << 10) + (next - 0xdc00);
-      ++i;
-      out += static_cast<char>(0xf0 | (cp >> 18));
-      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3f));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3f));
-      out += static_cast<char>(0x80 | (cp & 0x3f));
-    } else if (c >= 0xd800 && c <= 0xdfff) {
-      std::snprintf(buf, sizeof buf, "\\u%04x", c);
-      out += buf;
-    } else {
-      out += static_cast<char>(0xe0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3f));
-      out += static_cast<char>(0x80 | (c & 0x3f));
-    }
-  }
 }
 
 int GetFile(const wchar_t* path) {
@@ -197,7 +154,7 @@ int GetFile(const wchar_t* path) {
   json += "],\"text\":";
   if (c.hasText) {
     json += '"';
-    AppendJsonString(json, c.text);
+    AppendJsonString(json, c.text.data(), c.text.size());
     json += '"';
   } else {
     json += "null";

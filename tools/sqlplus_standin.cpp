@@ -33,6 +33,8 @@
 #include <string>
 #include <vector>
 
+#include "clipboard_text_win.h"
+
 namespace {
 
 constexpr UINT kPasteCommand = 201;
@@ -77,43 +79,6 @@ double Now() {
   return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-// JSON string body for UTF-16 text: valid pairs become UTF-8, control
-// characters and lone surrogates become \u escapes (JSON readers keep them).
-void AppendJsonString(std::string& out, const wchar_t* s, size_t n) {
-  char buf[16];
-  for (size_t i = 0; i < n; ++i) {
-    unsigned c = static_cast<unsigned short>(s[i]);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20 || c == 0x7f) {
-      std::snprintf(buf, sizeof buf, "\\u%04x", c);
-      out += buf;
-    } else if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xc0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3f));
-    } else if (c >= 0xd800 && c <= 0xdbff && i + 1 < n &&
-               static_cast<unsigned short>(s[i + 1]) >= 0xdc00 &&
-               static_cast<unsigned short>(s[i + 1]) <= 0xdfff) {
-      unsigned cp = 0x10000 + ((c - 0xd800) << 10) + (static_cast<unsigned short>(s[i + 1]) - 0xdc00);
-      ++i;
-      out += static_cast<char>(0xf0 | (cp >> 18));
-      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3f));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3f));
-      out += static_cast<char>(0x80 | (cp & 0x3f));
-    } else if (c >= 0xd800 && c <= 0xdfff) {
-      std::snprintf(buf, sizeof buf, "\\u%04x", c);
-      out += buf;
-    } else {
-      out += static_cast<char>(0xe0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3f));
-      out += static_cast<char>(0x80 | (c & 0x3f));
-    }
-  }
-}
-
 void LogLine(const std::string& body) {
   if (!g_log) return;
   std::fputs(body.c_str(), g_log);
@@ -137,18 +102,7 @@ bool ReadClipboard(HWND owner, std::wstring& out) {
     if (!opened) Sleep(20);
   }
   if (!opened) return false;
-  HANDLE data = GetClipboardData(CF_UNICODETEXT);
-  if (data) {
-    const wchar_t* p = static_cast<const wchar_t*>(GlobalLock(data));
-    if (p) {
-      SIZE_T bytes = GlobalSize(data);
-      size_t max = bytes / sizeof(wchar_t);
-      size_t n = 0;
-      while (n < max && p[n] != 0) ++n;
-      out.assign(p, n);
-      GlobalUnlock(data);
-    }
-  }
+  ReadOpenClipboardText(out);
   CloseClipboard();
   return true;
 }
