@@ -379,10 +379,6 @@ def case_second_window_with_same_title(w):
     check_equal(sum(len(receipts(s, m)) for s, m in zip(windows, starts)), runs, "receipts over the whole case")
 
 
-def group_tovrin(rig):
-    return tt.World(rig)
-
-
 TOVRIN_CASES = [
     case_settings_changed_between_runs,
     case_settings_file_locked,
@@ -392,7 +388,7 @@ TOVRIN_CASES = [
 
 GROUPS = [
     cases.Group("marlet", group_marlet, cases.named(MARLET_CASES)),
-    cases.Group("tovrin", group_tovrin, cases.named(TOVRIN_CASES)),
+    cases.Group("tovrin", tt.World, cases.named(TOVRIN_CASES)),
 ]
 
 

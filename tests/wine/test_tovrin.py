@@ -229,10 +229,6 @@ def case_clipboard_held_by_another_program(w):
     check_equal(standin.get(w.rig)["text"], "select 3 from dual", "clipboard after the holder let go")
 
 
-def group_standard(rig):
-    return World(rig)
-
-
 STANDARD = [
     case_one_line_without_terminator,
     case_terminated_statements_get_no_extra_line,
@@ -358,10 +354,6 @@ def case_sqlplus_closes_during_settling_wait(w):
     check_equal(standin.get(w.rig)["text"], "select 11 from dual\r\n;\r\n", "clipboard afterwards")
 
 
-def group_bad_input(rig):
-    return World(rig)
-
-
 BAD_INPUT = [
     case_nul_in_text,
     case_lone_surrogates,
@@ -372,9 +364,9 @@ BAD_INPUT = [
 ]
 
 GROUPS = [
-    cases.Group("standard stand-in", group_standard, cases.named(STANDARD)),
+    cases.Group("standard stand-in", World, cases.named(STANDARD)),
     cases.Group("stand-in of another class", group_other_class, cases.named(OTHER_CLASS)),
-    cases.Group("bad input", group_bad_input, cases.named(BAD_INPUT)),
+    cases.Group("bad input", World, cases.named(BAD_INPUT)),
 ]
 
 
