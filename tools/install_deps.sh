@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(cmake make g++ libgtest-dev libbenchmark-dev python3
           g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64-x86-64
           wine wine64 xvfb xdotool imagemagick x11-utils fonts-ipafont-gothic fonts-wine
-          clang zip unzip)
+          clang libclang-rt-14-dev zip unzip)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
