@@ -8,39 +8,16 @@
 
 #include "fake_list.h"
 #include "fake_platform.h"
+#include "readable_text.h"
+#include "templates.h"
 #include "text.h"
 
 namespace {
 
-// "⏎" stands for CR LF in the texts of these tests.
-std::u16string T(const std::u16string& s) {
-  std::u16string out;
-  for (char16_t c : s) {
-    if (c == u'⏎') {
-      out += u"\r\n";
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
 std::string U8(const std::u16string& s) { return text::ToUtf8(s); }
 
 // The list as marlet fills it without a template file.
-const std::vector<std::u16string> kBuiltIns = {
-    u"■コミット or ロールバック: commit; or rollback;",
-    u"■dbms_output: set serverout on;",
-    u"■テーブルレイアウト: describe 受注m;",
-    u"■テーブルリスト: select * from tab;",
-    u"■テーブルコピー: create table 受注w as select * from 受注m;",
-    u"■テーブルクリア: truncate table ダミー;",
-    u"■テーブル削除: drop table/view ダミー;",
-    u"■レコード参照: select * from ダミー where ... order by ...;",
-    u"■レコード追加: insert into ダミー () values ();",
-    u"■レコード修正: update ダミー set ... where ...;",
-    u"■レコード削除: delete from ダミー where ...;",
-};
+const std::vector<std::u16string>& kBuiltIns = BuiltInTemplates();
 constexpr int kCommitItem = 0;
 constexpr int kDbmsOutputItem = 1;
 constexpr int kLayoutItem = 2;

@@ -6,23 +6,9 @@
 #include <string>
 #include <vector>
 
-namespace {
+#include "readable_text.h"
 
-// Writes the texts of these tests readably: "⏎" stands for CR LF and "␣" for
-// one space. Lone CR and LF are written as "\r" and "\n".
-std::u16string T(const std::u16string& s) {
-  std::u16string out;
-  for (char16_t c : s) {
-    if (c == u'⏎') {
-      out += u"\r\n";
-    } else if (c == u'␣') {
-      out += u' ';
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
+namespace {
 
 std::u16string Prepare(const std::u16string& raw, bool dropSeparatorLines) {
   return PrepareStatementText(T(raw), dropSeparatorLines);
