@@ -191,17 +191,18 @@ bool ClipboardSetText(const std::u16string& text) {
   static_cast<wchar_t*>(target)[text.size()] = L'\0';
   GlobalUnlock(memory);
 
-  if (!OpenClipboardWithRetries()) {
-    GlobalFree(memory);
-    return false;
-  }
+  // Emptying can fail for a moment too (under Wine while the previous owner's
+  // process is ending): the whole sequence is tried again within the same
+  // short budget as the opening.
   bool done = false;
-  if (EmptyClipboard()) {
+  for (int attempt = 0; attempt < kClipboardAttempts && !done; ++attempt) {
+    if (attempt > 0) Sleep(kClipboardRetryMs);
+    if (!OpenClipboardWithRetries()) break;
     // On success the clipboard owns the memory.
-    done = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+    done = EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+    CloseClipboard();
   }
   if (!done) GlobalFree(memory);
-  CloseClipboard();
   return done;
 }
 

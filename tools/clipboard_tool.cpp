@@ -91,14 +91,16 @@ bool SetUnits(const std::wstring& units) {
   std::memcpy(p, units.data(), units.size() * sizeof(wchar_t));
   p[units.size()] = 0;
   GlobalUnlock(mem);
-  if (!OpenClipboardPatiently()) {
-    GlobalFree(mem);
-    return false;
+  // Emptying can fail for a moment (under Wine while the previous owner's
+  // process is ending): try the whole sequence again for a while.
+  bool ok = false;
+  for (int attempt = 0; attempt < 50 && !ok; ++attempt) {
+    if (attempt > 0) Sleep(20);
+    if (!OpenClipboardPatiently()) break;
+    ok = EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, mem) != nullptr;
+    CloseClipboard();
   }
-  EmptyClipboard();
-  bool ok = SetClipboardData(CF_UNICODETEXT, mem) != nullptr;
   if (!ok) GlobalFree(mem);
-  CloseClipboard();
   return ok;
 }
 
@@ -184,13 +186,13 @@ int SetBitmap() {
   }
   ReleaseDC(nullptr, screen);
   if (!bitmap) return 1;
-  if (!OpenClipboardPatiently()) {
-    DeleteObject(bitmap);
-    return 1;
+  bool ok = false;
+  for (int attempt = 0; attempt < 50 && !ok; ++attempt) {  // as in SetUnits
+    if (attempt > 0) Sleep(20);
+    if (!OpenClipboardPatiently()) break;
+    ok = EmptyClipboard() && SetClipboardData(CF_BITMAP, bitmap) != nullptr;
+    CloseClipboard();
   }
-  EmptyClipboard();
-  bool ok = SetClipboardData(CF_BITMAP, bitmap) != nullptr;
-  CloseClipboard();
   if (!ok) DeleteObject(bitmap);
   return ok ? 0 : 1;
 }
