@@ -36,17 +36,21 @@ def tool_succeeds(rig, *args, timeout=60, repeatable=True):
     run at all, printing nothing; a repeatable action is then run once more.
     An action that must not happen twice (a paste command) is not."""
     for _ in range(2 if repeatable else 1):
-        _, out, _, _ = rig.run(TOOL, *args, timeout=timeout)
+        _, out, err, _ = rig.run(TOOL, *args, timeout=timeout)
+        _last_output[0] = (out + err).strip()
         lines = out.split()
         if lines:
             return lines[-1] == "ok"
     return False
 
 
+_last_output = [""]
+
+
 def tool(rig, *args, timeout=60, repeatable=True):
     """Runs clipboard_tool; fails the test when it reports failure."""
     if not tool_succeeds(rig, *args, timeout=timeout, repeatable=repeatable):
-        raise AssertionError("clipboard_tool %s failed" % " ".join(args))
+        raise AssertionError("clipboard_tool %s failed, saying %r" % (" ".join(args), _last_output[0][-300:]))
 
 
 def set_text(rig, text):
