@@ -1,5 +1,9 @@
 #include "text.h"
 
+#include <cstdint>
+#include <cstring>
+#include <memory>
+
 namespace text {
 
 std::u16string TrimTrailing(const std::u16string& s) {
@@ -76,25 +80,81 @@ bool IsValidUtf8(const std::string& bytes) {
   return true;
 }
 
+namespace {
+
+// Runs of ASCII are tested eight bytes at a time: plain 64-bit words, no
+// processor-specific instructions.
+std::uint64_t LoadWord(const void* at) {
+  std::uint64_t word;
+  std::memcpy(&word, at, sizeof word);
+  return word;
+}
+
+constexpr char16_t kReplacement = 0xFFFD;
+
+}  // namespace
+
+// Decodes UTF-8 from bytes[begin, end). With `strict`, stops at the first
+// ill-formed sequence and returns false (out is then unusable); otherwise each
+// byte that does not start a well-formed sequence becomes U+FFFD. Well-formed
+// means what IsValidUtf8 accepts: shortest form, no surrogates, at most
+// U+10FFFF.
+bool DecodeUtf8(const std::string& bytes, std::size_t begin, bool strict, std::u16string& out) {
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  const std::size_t end = bytes.size();
+  // Never more code units than bytes: decode into a buffer of that size
+  // (not zero-filled first), then take the part written.
+  const std::unique_ptr<char16_t[]> buffer(new char16_t[end - begin + 1]);
+  char16_t* const first = buffer.get();
+  char16_t* o = first;
+  std::size_t i = begin;
+  while (i < end) {
+    // Runs of ASCII are the common case: eight bytes at a time while they
+    // last, then byte by byte.
+    while (i + 8 <= end && (LoadWord(p + i) & 0x8080808080808080ull) == 0) {
+      for (std::size_t k = 0; k < 8; ++k) o[k] = p[i + k];
+      o += 8;
+      i += 8;
+    }
+    while (i < end && p[i] < 0x80) *o++ = p[i++];
+    if (i == end) break;
+
+    // One sequence of two to four bytes; anything else is ill-formed.
+    const unsigned b0 = p[i];
+    const auto tail = [&](std::size_t k) { return i + k < end && (p[i + k] & 0xC0) == 0x80; };
+    if (b0 >= 0xC2 && b0 <= 0xDF && tail(1)) {
+      *o++ = static_cast<char16_t>(((b0 & 0x1F) << 6) | (p[i + 1] & 0x3F));
+      i += 2;
+      continue;
+    }
+    if ((b0 & 0xF0) == 0xE0 && tail(1) && tail(2)) {
+      const unsigned cp = ((b0 & 0x0F) << 12) | ((p[i + 1] & 0x3F) << 6) | (p[i + 2] & 0x3F);
+      if (cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF)) {
+        *o++ = static_cast<char16_t>(cp);
+        i += 3;
+        continue;
+      }
+    } else if (b0 >= 0xF0 && b0 <= 0xF4 && tail(1) && tail(2) && tail(3)) {
+      const unsigned cp = ((b0 & 0x07) << 18) | ((p[i + 1] & 0x3F) << 12) | ((p[i + 2] & 0x3F) << 6) |
+                          (p[i + 3] & 0x3F);
+      if (cp >= 0x10000 && cp <= 0x10FFFF) {
+        *o++ = static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+        *o++ = static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        i += 4;
+        continue;
+      }
+    }
+    if (strict) return false;
+    *o++ = kReplacement;
+    ++i;
+  }
+  out.assign(first, static_cast<std::size_t>(o - first));
+  return true;
+}
+
 std::u16string FromUtf8(const std::string& s) {
   std::u16string out;
-  out.reserve(s.size());
-  for (std::size_t i = 0; i < s.size();) {
-    char32_t cp;
-    std::size_t n = Utf8SequenceLength(s, i, cp);
-    if (n == 0) {
-      cp = 0xFFFD;
-      n = 1;
-    }
-    i += n;
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(cp));
-    }
-  }
+  DecodeUtf8(s, 0, false, out);
   return out;
 }
 

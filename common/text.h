@@ -30,6 +30,11 @@ std::u16string ToLower(const std::u16string& s);
 std::u16string FromUtf8(const std::string& s);
 std::string ToUtf8(const std::u16string& s);
 
+// Decodes UTF-8 from bytes[begin, end) into `out`. With `strict`, stops at
+// the first ill-formed sequence and returns false; otherwise each byte that
+// does not start a well-formed sequence becomes U+FFFD and it returns true.
+bool DecodeUtf8(const std::string& bytes, std::size_t begin, bool strict, std::u16string& out);
+
 // True when the bytes are well-formed UTF-8 (no overlongs, no surrogates).
 bool IsValidUtf8(const std::string& bytes);
 
