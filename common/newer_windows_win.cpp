@@ -7,12 +7,11 @@ namespace newer_windows {
 #ifdef WM_DPICHANGED
 static_assert(kWmDpiChanged == WM_DPICHANGED, "WM_DPICHANGED");
 #endif
+#ifdef USER_DEFAULT_SCREEN_DPI
+static_assert(kDefaultDpi == USER_DEFAULT_SCREEN_DPI, "USER_DEFAULT_SCREEN_DPI");
+#endif
 
 namespace {
-
-// The DPI Windows assumes without scaling (USER_DEFAULT_SCREEN_DPI, which the
-// headers declare for Vista and later only).
-constexpr int kDefaultDpi = 96;
 
 // The awareness contexts SetProcessDpiAwarenessContext takes
 // (DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE and ..._V2; the headers of an

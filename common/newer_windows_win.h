@@ -9,6 +9,10 @@
 
 namespace newer_windows {
 
+// The DPI at which nothing is scaled (USER_DEFAULT_SCREEN_DPI, which the
+// headers declare for Vista and later only).
+constexpr int kDefaultDpi = 96;
+
 // Sent to a window whose DPI changed (Windows 8.1): wParam carries the new
 // DPI, lParam the RECT Windows suggests for the window. The headers of an XP
 // target do not declare WM_DPICHANGED.
