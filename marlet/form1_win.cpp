@@ -128,20 +128,29 @@ LRESULT OnSetFocus() {
   return 0;
 }
 
-// Moves and sizes the window for `dpi` and lays its controls out for it;
-// centres it on its monitor when asked, else keeps its top-left corner.
-void ApplyDpi(HWND form, int dpi, bool centre) {
+// Sizes the window for `dpi`, centred on its monitor, and lays its controls
+// out for it.
+void PlaceForDpi(HWND form, int dpi) {
   const SIZE size = FrameSize(dpi);
-  RECT now = {};
-  GetWindowRect(form, &now);
-  POINT at = {now.left, now.top};
-  if (centre) at = CentredOn(MonitorFromWindow(form, MONITOR_DEFAULTTOPRIMARY), size);
+  const POINT at = CentredOn(MonitorFromWindow(form, MONITOR_DEFAULTTOPRIMARY), size);
   SetWindowPos(form, nullptr, at.x, at.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
   LayOutControls(form, dpi);
 }
 
-LRESULT OnDpiChanged(HWND window, int dpi) {
-  ApplyDpi(window, dpi, false);
+// The window went to a monitor of another DPI: it takes the place Windows
+// suggests, which keeps it on that monitor (a window that kept its corner
+// and sized itself could land on the old monitor again and jump back and
+// forth), then lays its controls out for the new DPI.
+LRESULT OnDpiChanged(HWND window, int dpi, const RECT* suggested) {
+  if (dpi <= 0) return 0;
+  if (suggested) {
+    SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+  } else {
+    const SIZE size = FrameSize(dpi);
+    SetWindowPos(window, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  LayOutControls(window, dpi);
   return 0;
 }
 
@@ -175,7 +184,7 @@ LRESULT CALLBACK Form1Proc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     case WM_PAINT: return OnPaint(window);
     case WM_ACTIVATE: return OnActivate(window, wParam, lParam);
     case WM_SETFOCUS: return OnSetFocus();
-    case newer_windows::kWmDpiChanged: return OnDpiChanged(window, HIWORD(wParam));
+    case newer_windows::kWmDpiChanged: return OnDpiChanged(window, HIWORD(wParam), reinterpret_cast<RECT*>(lParam));
     case WM_CLOSE: return OnClose();
     case WM_DESTROY: return OnDestroy();
     case WM_NCDESTROY: return OnNcDestroy(window, wParam, lParam);
@@ -215,7 +224,7 @@ bool Form1Create(HINSTANCE instance, int showCommand) {
   HWND form = CreateWindowExW(kForm1ExStyle, kClassName, wide::Ptr(layout::kForm1Title), kForm1Style, at.x, at.y,
                               size.cx, size.cy, nullptr, nullptr, instance, nullptr);
   if (!form) return false;
-  ApplyDpi(form, newer_windows::WindowDpi(form), true);
+  PlaceForDpi(form, newer_windows::WindowDpi(form));
 
   Form_Load();
   if (!g_form) return false;  // closed while loading
