@@ -23,7 +23,21 @@ constexpr int kButtonGap = 4;
 constexpr int kMaxPromptHeight = 160;
 constexpr int kLineHeight = 8;
 constexpr int kMaxEditLines = 8;
+constexpr int kEditPadding = 4;  // above and below the lines, both together
 
+// The first places of the template, before the box lays itself out when it
+// opens.
+constexpr int kTemplateHeight = 80;
+constexpr int kTemplatePromptHeight = 32;
+constexpr int kTemplateEditTop = 50;
+constexpr int kTemplateEditHeight = 12;
+
+constexpr WORD kItemCount = 4;  // prompt, edit field, OK, Cancel
+constexpr WORD kFontPoints = 9;  // the face is mapped to the system's UI font
+
+// A template item's class given as the atom that follows this mark (the
+// predefined classes below), not as a name.
+constexpr WORD kClassAtomMark = 0xFFFF;
 constexpr WORD kButtonClass = 0x0080;
 constexpr WORD kEditClass = 0x0081;
 constexpr WORD kStaticClass = 0x0082;
@@ -65,7 +79,7 @@ void PutItem(std::vector<WORD>& out, DWORD style, short x, short y, short cx, sh
   PutWord(out, static_cast<WORD>(cx));
   PutWord(out, static_cast<WORD>(cy));
   PutWord(out, id);
-  PutWord(out, 0xFFFF);
+  PutWord(out, kClassAtomMark);
   PutWord(out, itemClass);
   PutText(out, text);
   PutWord(out, 0);  // no creation data
@@ -76,23 +90,23 @@ std::vector<WORD> BuildTemplate(const std::u16string& title, bool severalLines) 
   const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | DS_SETFOREGROUND;
   PutDword(out, style);
   PutDword(out, 0);  // extended style
-  PutWord(out, 4);   // controls
+  PutWord(out, kItemCount);
   PutWord(out, 0);   // x, y, cx, cy: set again when the box opens
   PutWord(out, 0);
   PutWord(out, kMargin * 3 + kPromptWidth + kButtonWidth);
-  PutWord(out, 80);
+  PutWord(out, kTemplateHeight);
   PutWord(out, 0);  // no menu
   PutWord(out, 0);  // the standard dialog class
   PutText(out, title);
-  PutWord(out, 9);  // point size; the face is mapped to the system's UI font
+  PutWord(out, kFontPoints);
   PutText(out, u"MS Shell Dlg");
 
-  PutItem(out, SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL, kMargin, kMargin, kPromptWidth, 32, kInputBoxPromptId,
+  PutItem(out, SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL, kMargin, kMargin, kPromptWidth, kTemplatePromptHeight, kInputBoxPromptId,
           kStaticClass, u"");
   DWORD editStyle = WS_BORDER | WS_TABSTOP | ES_LEFT | ES_MULTILINE | ES_AUTOHSCROLL | ES_AUTOVSCROLL;
   if (severalLines) editStyle |= WS_VSCROLL;
-  PutItem(out, editStyle, kMargin, 50, kPromptWidth + kMargin + kButtonWidth, 12, kInputBoxEditId, kEditClass,
-          u"");
+  PutItem(out, editStyle, kMargin, kTemplateEditTop, kPromptWidth + kMargin + kButtonWidth, kTemplateEditHeight,
+          kInputBoxEditId, kEditClass, u"");
   const short buttonX = kMargin * 2 + kPromptWidth;
   PutItem(out, BS_DEFPUSHBUTTON | WS_TABSTOP, buttonX, kMargin, kButtonWidth, kButtonHeight, IDOK, kButtonClass,
           u"OK");
@@ -152,7 +166,7 @@ void LayOut(HWND dialog, const InputBoxState& state) {
 
   const int lines = std::min(CountLines(*state.defaultText), kMaxEditLines);
   const RECT gap = Units(dialog, 0, 0, kMargin, kMargin);
-  const RECT editSize = Units(dialog, 0, 0, kMargin + kPromptWidth + kButtonWidth + kMargin, lines * kLineHeight + 4);
+  const RECT editSize = Units(dialog, 0, 0, kMargin + kPromptWidth + kButtonWidth + kMargin, lines * kLineHeight + kEditPadding);
   const int editTop = prompt.top + promptHeight + gap.bottom;
   const RECT edit = {prompt.left, editTop, prompt.left + editSize.right, editTop + editSize.bottom};
   Place(dialog, kInputBoxEditId, edit);

@@ -20,7 +20,7 @@ Table& TheTable() {
 // The platform id, asked once per process (or once after SetEntries).
 struct PlatformCache {
   bool queried = false;
-  std::int32_t platformId = 1;
+  std::int32_t platformId = calls::kPlatformWindows;
 };
 
 PlatformCache& Cache() {
@@ -66,17 +66,17 @@ std::int32_t QueryPlatformId() {
   if (e.GetVersionExA) {
     alignas(8) unsigned char record[calls::kVersionInfoASize] = {};
     std::memcpy(record, &calls::kVersionInfoASize, sizeof calls::kVersionInfoASize);
-    return e.GetVersionExA(record) == 0 ? 1 : PlatformIdFrom(record);
+    return e.GetVersionExA(record) == 0 ? calls::kPlatformWindows : PlatformIdFrom(record);
   }
   if (e.GetVersionExW) {
     alignas(8) unsigned char record[calls::kVersionInfoWSize] = {};
     std::memcpy(record, &calls::kVersionInfoWSize, sizeof calls::kVersionInfoWSize);
-    return e.GetVersionExW(record) == 0 ? 1 : PlatformIdFrom(record);
+    return e.GetVersionExW(record) == 0 ? calls::kPlatformWindows : PlatformIdFrom(record);
   }
-  return 1;
+  return calls::kPlatformWindows;
 }
 
-bool WidePath() { return GetPlatformId() == 2; }
+bool WidePath() { return GetPlatformId() == calls::kPlatformNt; }
 
 std::string Ansi(const std::u16string& s) {
   const auto convert = Entries().WideToAnsi;

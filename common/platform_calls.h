@@ -30,6 +30,11 @@ constexpr std::uint32_t kVersionInfoASize = 148;
 constexpr std::uint32_t kVersionInfoWSize = 276;
 constexpr std::size_t kPlatformIdOffset = 16;
 
+// The platform ids GetVersionEx reports.
+constexpr std::int32_t kPlatformWin32s = 0;
+constexpr std::int32_t kPlatformWindows = 1;  // the Windows 95 family
+constexpr std::int32_t kPlatformNt = 2;
+
 // The entry points, with the argument order of the Windows functions. Texts on
 // the W entries are UTF-16 (wchar_t on Windows has the same layout as
 // char16_t); texts on the A entries are in the ANSI code page.
@@ -87,4 +92,6 @@ std::uint32_t WinGetPrivateProfileString(const std::u16string& section, const st
 WindowHandle WinFindWindow(const std::u16string* className, const std::u16string& title);
 std::int32_t WinPostMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
                             std::intptr_t lParam);
+// The index of the window's module handle (GWL_HINSTANCE).
+constexpr std::int32_t kGwlHinstance = -6;
 std::intptr_t WinGetWindowLong(WindowHandle window, std::int32_t index);

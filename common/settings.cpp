@@ -12,7 +12,6 @@ const char16_t kSettingsKey[] = u"active";
 
 namespace {
 
-constexpr std::int32_t kGwlHinstance = -6;
 constexpr std::uint32_t kModulePathCapacity = 145;
 constexpr std::uint32_t kIniValueCapacity = 200;
 constexpr std::uint32_t kIniBufferLength = 400;

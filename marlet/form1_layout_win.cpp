@@ -9,6 +9,14 @@
 #include "newer_windows_win.h"
 #include "wide_win.h"
 
+// The table's copies of Windows constants (layout.h cannot include windows.h).
+static_assert(layout::kIdCommand1 == IDOK, "Command1 carries the id of the OK button");
+static_assert(layout::kIdCommand2 == IDCANCEL, "Command2 carries the id of the Cancel button");
+static_assert(layout::kSysColorWindow == COLOR_WINDOW, "COLOR_WINDOW");
+static_assert(layout::kSysColorButtonShadow == COLOR_BTNSHADOW, "COLOR_BTNSHADOW");
+static_assert(layout::kCombo1FontWeight == FW_NORMAL, "FW_NORMAL");
+static_assert(layout::kCombo1FontCharset == SHIFTJIS_CHARSET, "SHIFTJIS_CHARSET");
+
 namespace {
 
 int g_dpi = newer_windows::kDefaultDpi;

@@ -9,7 +9,8 @@
 namespace {
 
 const wchar_t kForm1Class[] = L"tovrinForm1";
-constexpr int kIconId = 1;
+constexpr int kIconId = 1;  // in tovrin.rc
+constexpr int kSmallIconPixels = 16;
 
 void Form_Load(HWND form1) { RunClipboardSender(reinterpret_cast<WindowHandle>(form1)); }
 
@@ -21,7 +22,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   wc.lpfnWndProc = DefWindowProcW;
   wc.hInstance = instance;
   wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kIconId));
-  wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON, 16, 16, 0));
+  wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON, kSmallIconPixels, kSmallIconPixels, 0));
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   wc.lpszClassName = kForm1Class;
   RegisterClassExW(&wc);

@@ -99,6 +99,9 @@ std::wstring ClassOf(HWND w) {
 
 typedef UINT(WINAPI* GetDpiForWindowFn)(HWND);
 typedef BOOL(WINAPI* SetProcessDpiAwarenessContextFn)(HANDLE);
+// DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2, which the headers of an XP
+// target need not declare.
+const HANDLE kDpiAwarenessPerMonitorV2 = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4));
 
 template <typename F>
 F UserFunction(const char* name) {
@@ -330,16 +333,21 @@ LPCWSTR NameArg(const std::wstring& name) {
   return name[0] == L'#' ? MAKEINTRESOURCEW(std::wcstoul(name.c_str() + 1, nullptr, 10)) : name.c_str();
 }
 
+// The program's manifest: resource 1 of type RT_MANIFEST (which the headers
+// of an XP target need not declare).
+const LPCWSTR kManifestId = MAKEINTRESOURCEW(1);
+const LPCWSTR kManifestType = MAKEINTRESOURCEW(24);
+
 std::string ResourcesJson(const wchar_t* path) {
   HMODULE module = LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
   if (!module) module = LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
   if (!module) return "{\"found\": false}\n";
   std::string out = "{\"found\": true,\n \"version\": " + VersionJson(path) + ",\n \"icon_groups\": [";
   bool first = true;
-  for (const std::wstring& group : ResourceNames(module, MAKEINTRESOURCEW(14))) {  // RT_GROUP_ICON
+  for (const std::wstring& group : ResourceNames(module, RT_GROUP_ICON)) {
     const unsigned char* bytes = nullptr;
     DWORD size = 0;
-    if (!ResourceBytes(module, NameArg(group), MAKEINTRESOURCEW(14), bytes, size) || size < 6) continue;
+    if (!ResourceBytes(module, NameArg(group), RT_GROUP_ICON, bytes, size) || size < 6) continue;
     WORD count = *reinterpret_cast<const WORD*>(bytes + 4);
     out += std::string(first ? "" : ", ") + "{\"name\": " + Quote(group) + ", \"images\": [";
     first = false;
@@ -350,7 +358,7 @@ std::string ResourcesJson(const wchar_t* path) {
       const unsigned char* image = nullptr;
       DWORD imageSize = 0;
       long long depth = -1;
-      if (ResourceBytes(module, MAKEINTRESOURCEW(e.id), MAKEINTRESOURCEW(3), image, imageSize) && imageSize >= 40) {
+      if (ResourceBytes(module, MAKEINTRESOURCEW(e.id), RT_ICON, image, imageSize) && imageSize >= 40) {
         depth = *reinterpret_cast<const WORD*>(image + 14);
       }
       out += std::string(i ? ", " : "") + "{\"width\": " + Num(e.width ? e.width : 256) +
@@ -361,10 +369,10 @@ std::string ResourcesJson(const wchar_t* path) {
   }
   out += "],\n \"rcdata\": [";
   first = true;
-  for (const std::wstring& name : ResourceNames(module, MAKEINTRESOURCEW(10))) {  // RT_RCDATA
+  for (const std::wstring& name : ResourceNames(module, RT_RCDATA)) {
     const unsigned char* bytes = nullptr;
     DWORD size = 0;
-    if (!ResourceBytes(module, NameArg(name), MAKEINTRESOURCEW(10), bytes, size)) continue;
+    if (!ResourceBytes(module, NameArg(name), RT_RCDATA, bytes, size)) continue;
     char head[32] = "";
     for (DWORD i = 0; i < size && i < 4; ++i) std::snprintf(head + i * 2, 3, "%02x", bytes[i]);
     out += std::string(first ? "" : ", ") + "{\"name\": " + Quote(name) + ", \"bytes\": " + Num(size) +
@@ -374,7 +382,7 @@ std::string ResourcesJson(const wchar_t* path) {
   out += "],\n \"manifest\": ";
   const unsigned char* manifest = nullptr;
   DWORD manifestSize = 0;
-  if (ResourceBytes(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24), manifest, manifestSize)) {
+  if (ResourceBytes(module, kManifestId, kManifestType, manifest, manifestSize)) {
     std::wstring text;
     for (DWORD i = 0; i < manifestSize; ++i) text += static_cast<wchar_t>(manifest[i]);
     out += Quote(text);
@@ -467,7 +475,7 @@ int Usage() {
 int wmain(int argc, wchar_t** argv) {
   SetProcessDpiAwarenessContextFn aware =
       UserFunction<SetProcessDpiAwarenessContextFn>("SetProcessDpiAwarenessContext");
-  if (aware) aware(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4)));
+  if (aware) aware(kDpiAwarenessPerMonitorV2);
 
   bool haveTitle = false;
   double wait = 0, gone = -1;
