@@ -67,12 +67,20 @@ ULONGLONG TickCount64() {
   if (f != nullptr) return f();
   // GetTickCount wraps to 0 after 2^32 ms; every wrap seen adds 2^32. A wrap
   // goes unseen only if no call falls within 49.7 days.
-  static DWORD last = 0;
-  static ULONGLONG wraps = 0;
+  struct Wraps {
+    CRITICAL_SECTION lock;
+    DWORD last = 0;
+    ULONGLONG count = 0;
+    Wraps() { InitializeCriticalSection(&lock); }
+  };
+  static Wraps wraps;
+  EnterCriticalSection(&wraps.lock);
   const DWORD now = GetTickCount();
-  if (now < last) wraps += 0x100000000ULL;
-  last = now;
-  return wraps + now;
+  if (now < wraps.last) wraps.count += 0x100000000ULL;
+  wraps.last = now;
+  const ULONGLONG ticks = wraps.count + now;
+  LeaveCriticalSection(&wraps.lock);
+  return ticks;
 }
 
 int SystemDpi() {

@@ -19,8 +19,7 @@ constexpr int kDefaultDpi = 96;
 constexpr UINT kWmDpiChanged = 0x02E0;
 
 // Milliseconds since the system started, never wrapping: GetTickCount64
-// (Vista), else GetTickCount carried past its wrap every 49.7 days. The
-// fallback keeps its state in the process; call it from one thread.
+// (Vista), else GetTickCount carried past its wrap every 49.7 days.
 ULONGLONG TickCount64();
 
 // The system DPI: GetDpiForSystem (Windows 10 1607), else the screen's
