@@ -16,13 +16,15 @@
 #include "form1.h"
 #include "platform_ops.h"
 #include "statement_text.h"
+#include "template_format.h"
 #include "text.h"
 
 namespace {
 
-constexpr char16_t kHeadMark = u'■';  // U+25A0: first character of a head item
-constexpr std::size_t kPieceIndent = 3;   // leading units of a continuation piece
-const std::u16string kLabelSeparator = u": ";
+using item_format::IsHeadItem;
+using item_format::kContinuationIndent;
+using item_format::kLabelSeparator;
+
 const std::u16string kCrLf = u"\r\n";
 
 // The labels that give a template its kind. Each is tested as a prefix of the
@@ -54,8 +56,6 @@ const std::u16string kCommitQuestion =
 const std::u16string kCommitTitle = u"コミット or ロールバック";
 const std::u16string kCommit = u"commit;";
 const std::u16string kRollback = u"rollback;";
-
-bool BeginsWithHead(const std::u16string& s) { return !s.empty() && s[0] == kHeadMark; }
 
 // Reads the current text; a failed read leaves `out` empty and sets `failed`.
 std::u16string ReadCurrentText(bool& failed) {
@@ -112,7 +112,7 @@ void Command1_Click() {
 
   // Walk up from a continuation piece to its template's head item, which
   // stays selected. Text that is neither is the user's own typing.
-  if (!BeginsWithHead(current)) {
+  if (!IsHeadItem(current)) {
     int start = ListSelectedIndex();
     const int count = ListCount();
     if (start >= count) {
@@ -124,7 +124,7 @@ void Command1_Click() {
     bool foundHead = false;
     for (int i = start; i >= 0; --i) {
       std::u16string item;
-      if (ReadItem(i, item, failed) && BeginsWithHead(item)) {
+      if (ReadItem(i, item, failed) && IsHeadItem(item)) {
         foundHead = true;
         break;
       }
@@ -148,12 +148,12 @@ void Command1_Click() {
       ++i;
       std::u16string piece;
       if (!ReadItem(i, piece, failed)) continue;
-      if (BeginsWithHead(piece)) break;
-      if (piece.size() < kPieceIndent) {
+      if (IsHeadItem(piece)) break;
+      if (piece.size() < kContinuationIndent.size()) {
         failed = true;  // too short to hold its indent: the piece is lost
         continue;
       }
-      working.append(piece, kPieceIndent, std::u16string::npos);
+      working.append(piece, kContinuationIndent.size(), std::u16string::npos);
     }
 
     const std::size_t colon = working.find(kLabelSeparator);
