@@ -31,6 +31,7 @@ TOVRIN = "tovrin/tovrin.exe"
 TIMEOUT = 60             # seconds; generous for a loaded machine
 HANG_SECONDS = 12        # how long the other program stops answering
 HANG_COMMAND = 778       # makes the stand-in hang (tools/sqlplus_standin.cpp)
+DECOY = "Decoy"
 TABLE_LIST = 3           # ■テーブルリスト: select * from tab;
 CRLF = "\r\n"
 
@@ -77,6 +78,7 @@ class World:
         rig.env["LC_ALL"] = "ja_JP.UTF-8"
         self.rig = rig
         self.sqlplus = standin.StandIn(rig, "sqlplus", "--hang-ms", str(HANG_SECONDS * 1000))
+        self.decoy = standin.StandIn(rig, "decoy", "--class", "decoyWClass", "--title", DECOY, "--pos", "300", "300")
 
     def ini(self, value):
         path = self.rig.c_path("vorn3", "tovrin.ini")
@@ -188,15 +190,19 @@ def expect_one_receipt_after_waking(w, mark, expected):
 
 def case_tovrin_keystroke_mode_with_a_hung_sqlplus(w):
     """tovrin does not activate or type into a SQL*Plus that does not
-    answer: it posts the paste command and ends; SQL*Plus takes the text once
-    when it wakes."""
+    answer (another window is in front): it posts the paste command and
+    ends; SQL*Plus takes the text once when it wakes, and the window in front
+    gets nothing."""
     w.ini("yes")
     standin.set_text(w.rig, "select 21 from dual")
+    standin.activate(w.rig, DECOY)
+    decoy_mark = w.decoy.mark()
     mark = w.hang_sqlplus()
     seconds = w.run_tovrin()
     report("tovrin in keystroke mode with a hung SQL*Plus", seconds)
     check(not w.sqlplus_awake(mark), "tovrin ended only after SQL*Plus woke (%.1f s)" % seconds)
     expect_one_receipt_after_waking(w, mark, "select 21 from dual" + CRLF + ";" + CRLF)
+    check_equal([e for e in w.decoy.since(decoy_mark) if e["event"] == "recv"], [], "receipts in the decoy")
 
 
 def case_marlet_keystroke_mode_with_a_hung_sqlplus(w):
