@@ -1,517 +1,193 @@
-// Form1 on Windows: the window and its standard controls, laid out from the
-// twips table of layout.h at the window's DPI, the template list Combo1
-// behind form1.h, and the wiring of the user's actions to the handlers.
+// Form1 on Windows: the window itself. Its procedure hands every message it
+// handles to one handler; the controls and their layout are in
+// form1_layout_win.cpp, Combo1's list in combo1_list_win.cpp and Image1's
+// picture in picture_win.cpp.
 #include "form1_win.h"
 
-#include <objbase.h>
-#include <wincodec.h>
-
-#include <string>
-#include <vector>
-
+#include "combo1_list_win.h"
 #include "form1.h"
+#include "form1_layout_win.h"
 #include "issue_command.h"
 #include "layout.h"
+#include "newer_windows_win.h"
+#include "picture_win.h"
 #include "resource.h"
 #include "templates.h"
+#include "wide_win.h"
 
 namespace {
 
 const wchar_t kClassName[] = L"marletForm1";
-constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
-constexpr DWORD kFormExStyle = 0;
 
-const wchar_t* W(const char16_t* s) { return reinterpret_cast<const wchar_t*>(s); }
-
-// Functions of newer Windows versions, looked up at run time. ---------------
-
-template <typename F>
-F UserFunction(const char* name) {
-  HMODULE user = GetModuleHandleW(L"user32.dll");
-  return user ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(user, name))) : nullptr;
-}
-
-typedef UINT(WINAPI* GetDpiForWindowFn)(HWND);
-typedef UINT(WINAPI* GetDpiForSystemFn)();
-typedef BOOL(WINAPI* AdjustWindowRectExForDpiFn)(LPRECT, DWORD, BOOL, DWORD, UINT);
-typedef BOOL(WINAPI* SystemParametersInfoForDpiFn)(UINT, UINT, PVOID, UINT, UINT);
-typedef BOOL(WINAPI* SetProcessDpiAwarenessContextFn)(HANDLE);
-typedef BOOL(WINAPI* SetProcessDPIAwareFn)();
-
-int ScreenDpi() {
-  HDC dc = GetDC(nullptr);
-  int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 0;
-  if (dc) ReleaseDC(nullptr, dc);
-  return dpi > 0 ? dpi : 96;
-}
-
-int SystemDpi() {
-  static GetDpiForSystemFn f = UserFunction<GetDpiForSystemFn>("GetDpiForSystem");
-  UINT dpi = f ? f() : 0;
-  return dpi > 0 ? static_cast<int>(dpi) : ScreenDpi();
-}
-
-int WindowDpi(HWND window) {
-  static GetDpiForWindowFn f = UserFunction<GetDpiForWindowFn>("GetDpiForWindow");
-  UINT dpi = f ? f(window) : 0;
-  return dpi > 0 ? static_cast<int>(dpi) : ScreenDpi();
-}
-
-// The window's state. ---------------------------------------------------------
+// Posted to restyle the default button once a focus change is complete.
+constexpr UINT kMsgShowDefaultButton = WM_APP + 1;
 
 HINSTANCE g_instance = nullptr;
 HWND g_form = nullptr;
-HWND g_combo = nullptr;
-HWND g_comboList = nullptr;  // the list box inside Combo1
-HWND g_controls[layout::kControlCount] = {};
 HWND g_lastFocus = nullptr;  // restored when the window is activated again
-int g_dpi = 96;
-HFONT g_comboFont = nullptr;
-HFONT g_uiFont = nullptr;
-bool g_uiFontIsStock = false;
-HBRUSH g_labelBrushes[layout::kControlCount] = {};
-HBITMAP g_picture = nullptr;
-int g_pictureWidth = 0;
-int g_pictureHeight = 0;
-bool g_settingSelection = false;  // Combo1's edit field is changed by the code
-
-HWND ControlWindow(int id) {
-  for (int i = 0; i < layout::kControlCount; ++i) {
-    if (layout::kControls[i].id == id) return g_controls[i];
-  }
-  return nullptr;
-}
-
-// Fonts. ----------------------------------------------------------------------
-
-// True when a font asked for by `lf`'s face is given that face (itself or
-// through a font substitution), not another one picked by the font mapper.
-bool FaceAvailable(const LOGFONTW& lf) {
-  HFONT font = CreateFontIndirectW(&lf);
-  if (!font) return false;
-  bool same = false;
-  HDC dc = GetDC(nullptr);
-  if (dc) {
-    HGDIOBJ old = SelectObject(dc, font);
-    wchar_t face[LF_FACESIZE] = {};
-    same = GetTextFaceW(dc, LF_FACESIZE, face) > 0 && lstrcmpiW(face, lf.lfFaceName) == 0;
-    SelectObject(dc, old);
-    ReleaseDC(nullptr, dc);
-  }
-  DeleteObject(font);
-  return same;
-}
-
-// Combo1's own font, or the closest Japanese face where it is missing; with
-// none of them there, the font mapper picks a Shift-JIS face for the first.
-HFONT CreateCombo1Font(int dpi) {
-  const wchar_t* faces[] = {W(layout::kCombo1FontFace), L"MS PGothic", L"MS UI Gothic", L"Meiryo UI",
-                            L"Yu Gothic UI", L"\xFF2D\xFF33 \x30B4\x30B7\x30C3\x30AF", L"MS Gothic"};
-  LOGFONTW lf = {};
-  lf.lfHeight = layout::FontHeightPixels(layout::kCombo1FontHundredthsOfPoint, dpi);
-  lf.lfWeight = layout::kCombo1FontWeight;
-  lf.lfCharSet = static_cast<BYTE>(layout::kCombo1FontCharset);
-  lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
-  lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
-  lf.lfQuality = DEFAULT_QUALITY;
-  lf.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
-  for (const wchar_t* face : faces) {
-    lstrcpynW(lf.lfFaceName, face, LF_FACESIZE);
-    if (FaceAvailable(lf)) return CreateFontIndirectW(&lf);
-  }
-  lstrcpynW(lf.lfFaceName, faces[0], LF_FACESIZE);
-  return CreateFontIndirectW(&lf);
-}
-
-// The window's default font, for every control but Combo1: the system's
-// message font at the window's DPI.
-HFONT CreateUiFont(int dpi, bool& isStock) {
-  static SystemParametersInfoForDpiFn forDpi =
-      UserFunction<SystemParametersInfoForDpiFn>("SystemParametersInfoForDpi");
-  NONCLIENTMETRICSW metrics = {};
-  metrics.cbSize = sizeof(metrics);
-  bool ok = false;
-  if (forDpi) ok = forDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, dpi) != 0;
-  if (!ok) {
-    ok = SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0) != 0;
-    if (ok) metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, dpi, SystemDpi());
-  }
-  HFONT font = ok ? CreateFontIndirectW(&metrics.lfMessageFont) : nullptr;
-  isStock = font == nullptr;
-  return font ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-}
-
-// The picture of Image1, decoded by the Windows Imaging Component. ------------
-
-template <typename T>
-void Release(T*& p) {
-  if (p) p->Release();
-  p = nullptr;
-}
-
-HBITMAP DecodePicture(int& width, int& height) {
-  HRSRC resource = FindResourceW(g_instance, MAKEINTRESOURCEW(IDR_PICTURE), MAKEINTRESOURCEW(10));
-  HGLOBAL loaded = resource ? LoadResource(g_instance, resource) : nullptr;
-  void* bytes = loaded ? LockResource(loaded) : nullptr;
-  DWORD size = resource ? SizeofResource(g_instance, resource) : 0;
-  if (!bytes || size == 0) return nullptr;
-
-  HBITMAP bitmap = nullptr;
-  IWICImagingFactory* factory = nullptr;
-  IWICStream* stream = nullptr;
-  IWICBitmapDecoder* decoder = nullptr;
-  IWICBitmapFrameDecode* frame = nullptr;
-  IWICFormatConverter* converter = nullptr;
-  UINT w = 0, h = 0;
-  bool ok = SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                       IID_IWICImagingFactory, reinterpret_cast<void**>(&factory))) &&
-            SUCCEEDED(factory->CreateStream(&stream)) &&
-            SUCCEEDED(stream->InitializeFromMemory(static_cast<BYTE*>(bytes), size)) &&
-            SUCCEEDED(factory->CreateDecoderFromStream(stream, nullptr, WICDecodeMetadataCacheOnDemand,
-                                                       &decoder)) &&
-            SUCCEEDED(decoder->GetFrame(0, &frame)) && SUCCEEDED(factory->CreateFormatConverter(&converter)) &&
-            SUCCEEDED(converter->Initialize(frame, GUID_WICPixelFormat32bppBGR, WICBitmapDitherTypeNone,
-                                            nullptr, 0.0, WICBitmapPaletteTypeCustom)) &&
-            SUCCEEDED(converter->GetSize(&w, &h)) && w > 0 && h > 0 && w <= 4096 && h <= 4096;
-  if (ok) {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = static_cast<LONG>(w);
-    info.bmiHeader.biHeight = -static_cast<LONG>(h);  // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (bitmap && bits && SUCCEEDED(converter->CopyPixels(nullptr, w * 4, w * h * 4, static_cast<BYTE*>(bits)))) {
-      width = static_cast<int>(w);
-      height = static_cast<int>(h);
-    } else if (bitmap) {
-      DeleteObject(bitmap);
-      bitmap = nullptr;
-    }
-  }
-  Release(converter);
-  Release(frame);
-  Release(decoder);
-  Release(stream);
-  Release(factory);
-  return bitmap;
-}
-
-void DrawPicture(const DRAWITEMSTRUCT& item) {
-  FillRect(item.hDC, &item.rcItem, GetSysColorBrush(COLOR_BTNFACE));
-  if (!g_picture) return;
-  HDC memory = CreateCompatibleDC(item.hDC);
-  if (!memory) return;
-  HGDIOBJ old = SelectObject(memory, g_picture);
-  // The picture's own size: its pixels at 96 dpi, in proportion elsewhere.
-  int w = MulDiv(g_pictureWidth, g_dpi, 96);
-  int h = MulDiv(g_pictureHeight, g_dpi, 96);
-  if (w == g_pictureWidth && h == g_pictureHeight) {
-    BitBlt(item.hDC, item.rcItem.left, item.rcItem.top, w, h, memory, 0, 0, SRCCOPY);
-  } else {
-    SetStretchBltMode(item.hDC, HALFTONE);
-    SetBrushOrgEx(item.hDC, 0, 0, nullptr);
-    StretchBlt(item.hDC, item.rcItem.left, item.rcItem.top, w, h, memory, 0, 0, g_pictureWidth,
-               g_pictureHeight, SRCCOPY);
-  }
-  SelectObject(memory, old);
-  DeleteDC(memory);
-}
-
-// Layout. ---------------------------------------------------------------------
-
-SIZE FrameSize(int dpi) {
-  static AdjustWindowRectExForDpiFn forDpi = UserFunction<AdjustWindowRectExForDpiFn>("AdjustWindowRectExForDpi");
-  RECT r = {0, 0, layout::TwipsToPixels(layout::kClientWidthTwips, dpi),
-            layout::TwipsToPixels(layout::kClientHeightTwips, dpi)};
-  if (!forDpi || !forDpi(&r, kFormStyle, FALSE, kFormExStyle, static_cast<UINT>(dpi))) {
-    AdjustWindowRectEx(&r, kFormStyle, FALSE, kFormExStyle);
-  }
-  return SIZE{r.right - r.left, r.bottom - r.top};
-}
-
-// Top-left corner of a window of `size` centred on the work area of `monitor`.
-POINT CentredOn(HMONITOR monitor, SIZE size) {
-  MONITORINFO info = {};
-  info.cbSize = sizeof(info);
-  RECT work = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  if (monitor && GetMonitorInfoW(monitor, &info)) work = info.rcWork;
-  LONG x = work.left + (work.right - work.left - size.cx) / 2;
-  LONG y = work.top + (work.bottom - work.top - size.cy) / 2;
-  if (x < work.left) x = work.left;
-  if (y < work.top) y = work.top;
-  return POINT{x, y};
-}
-
-void SetFonts(int dpi) {
-  HFONT oldCombo = g_comboFont;
-  HFONT oldUi = g_uiFontIsStock ? nullptr : g_uiFont;
-  g_comboFont = CreateCombo1Font(dpi);
-  g_uiFont = CreateUiFont(dpi, g_uiFontIsStock);
-  for (int i = 0; i < layout::kControlCount; ++i) {
-    if (!g_controls[i]) continue;
-    HFONT font = layout::kControls[i].kind == layout::kComboBox && g_comboFont ? g_comboFont : g_uiFont;
-    SendMessageW(g_controls[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-  }
-  if (oldCombo) DeleteObject(oldCombo);
-  if (oldUi) DeleteObject(oldUi);
-}
-
-void PlaceControls(int dpi) {
-  for (int i = 0; i < layout::kControlCount; ++i) {
-    if (!g_controls[i]) continue;
-    layout::PixelRect r = layout::ControlPixels(layout::kControls[i], dpi);
-    SetWindowPos(g_controls[i], nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
-  }
-}
-
-void CreateControls(HWND form) {
-  for (int i = 0; i < layout::kControlCount; ++i) {
-    const layout::Control& c = layout::kControls[i];
-    const wchar_t* windowClass = L"STATIC";
-    DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
-    DWORD exStyle = 0;
-    switch (c.kind) {
-      case layout::kComboBox:
-        windowClass = L"COMBOBOX";
-        // Simple style: the list is always open; items stay in the order
-        // they are added; the box keeps the height it is given.
-        style |= WS_TABSTOP | WS_GROUP | WS_VSCROLL | CBS_SIMPLE | CBS_AUTOHSCROLL | CBS_NOINTEGRALHEIGHT;
-        break;
-      case layout::kCommandButton:
-        windowClass = L"BUTTON";
-        style |= WS_TABSTOP | BS_NOTIFY | (c.id == layout::kIdCommand1 ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
-        break;
-      case layout::kLabel:
-        style |= SS_NOPREFIX | (c.rightAligned ? SS_RIGHT : SS_LEFT) | (c.border ? WS_BORDER : 0);
-        break;
-      case layout::kImage:
-        style |= SS_OWNERDRAW;
-        exStyle |= WS_EX_CLIENTEDGE;  // two pixels round the picture
-        break;
-    }
-    layout::PixelRect r = layout::ControlPixels(c, g_dpi);
-    HWND control = CreateWindowExW(exStyle, windowClass, W(c.text), style, r.left, r.top, r.width, r.height, form,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), g_instance, nullptr);
-    g_controls[i] = control;
-    if (!control) continue;
-    // Stacking follows the table: each new control goes below the others.
-    SetWindowPos(control, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    if (c.backColour != layout::kNoColour) {
-      g_labelBrushes[i] = CreateSolidBrush(static_cast<COLORREF>(c.backColour));
-    }
-    if (c.kind == layout::kComboBox) {
-      g_combo = control;
-      COMBOBOXINFO info = {};
-      info.cbSize = sizeof(info);
-      if (GetComboBoxInfo(control, &info)) g_comboList = info.hwndList;
-    }
-  }
-  SetFonts(g_dpi);
-}
-
-// Moves and sizes the window and its controls for `dpi`; centres it on its
-// monitor when asked, else keeps its top-left corner.
-void ApplyDpi(HWND form, int dpi, bool centre) {
-  g_dpi = dpi;
-  SIZE size = FrameSize(dpi);
-  RECT now = {};
-  GetWindowRect(form, &now);
-  POINT at = {now.left, now.top};
-  if (centre) at = CentredOn(MonitorFromWindow(form, MONITOR_DEFAULTTOPRIMARY), size);
-  SetWindowPos(form, nullptr, at.x, at.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
-  SetFonts(dpi);
-  PlaceControls(dpi);
-  InvalidateRect(form, nullptr, TRUE);
-}
-
-void PaintLines(HWND form) {
-  PAINTSTRUCT ps;
-  HDC dc = BeginPaint(form, &ps);
-  if (!dc) return;
-  for (const layout::Line& line : layout::kLines) {
-    HPEN pen = CreatePen(PS_SOLID, 1, GetSysColor(line.systemColour));
-    HGDIOBJ old = SelectObject(dc, pen);
-    MoveToEx(dc, layout::TwipsToPixels(line.x1, g_dpi), layout::TwipsToPixels(line.y1, g_dpi), nullptr);
-    LineTo(dc, layout::TwipsToPixels(line.x2, g_dpi), layout::TwipsToPixels(line.y2, g_dpi));
-    SelectObject(dc, old);
-    DeleteObject(pen);
-  }
-  EndPaint(form, &ps);
-}
+Picture g_picture;
 
 // The buttons. Like a dialog, the focused button is the one Enter presses;
 // with the focus anywhere else, Command1 is.
-constexpr UINT kMsgShowDefaultButton = WM_APP + 1;
-
 int DefaultButtonId() {
   HWND focus = GetFocus();
   return focus && focus == ControlWindow(layout::kIdCommand2) ? layout::kIdCommand2 : layout::kIdCommand1;
 }
 
-// Gives the default button its look. Run after a focus change has been
-// handled completely, since the dialog keys restyle the buttons themselves.
-void ShowDefaultButton() {
-  const int id = DefaultButtonId();
-  HWND command1 = ControlWindow(layout::kIdCommand1);
-  HWND command2 = ControlWindow(layout::kIdCommand2);
-  if (command1) {
-    SendMessageW(command1, BM_SETSTYLE, id == layout::kIdCommand1 ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
-  }
-  if (command2) {
-    SendMessageW(command2, BM_SETSTYLE, id == layout::kIdCommand2 ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
-  }
+void StyleButton(int id, int defaultId) {
+  HWND button = ControlWindow(id);
+  if (button) SendMessageW(button, BM_SETSTYLE, id == defaultId ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
 }
 
-// The user typed or edited in Combo1's edit field: no item is selected any
-// more (the list box may have highlighted an item that begins with the text).
-void Combo1EditChanged() {
-  if (g_settingSelection || !g_comboList) return;
-  SendMessageW(g_comboList, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
-}
-
-bool DoubleClickOnItem() {
-  if (!g_comboList) return true;
-  DWORD at = GetMessagePos();
-  POINT p = {static_cast<SHORT>(LOWORD(at)), static_cast<SHORT>(HIWORD(at))};
-  ScreenToClient(g_comboList, &p);
-  RECT client;
-  GetClientRect(g_comboList, &client);
-  if (!PtInRect(&client, p)) return false;
-  LRESULT hit = SendMessageW(g_comboList, LB_ITEMFROMPOINT, 0, MAKELPARAM(p.x, p.y));
-  return HIWORD(hit) == 0;  // inside an item
-}
-
-// Handlers. --------------------------------------------------------------------
+// Handlers of the user's actions. ---------------------------------------------
 
 void Form_Load() {
-  if (!g_combo) return;
-  SendMessageW(g_combo, WM_SETREDRAW, FALSE, 0);
-  if (g_comboList) SendMessageW(g_comboList, WM_SETREDRAW, FALSE, 0);
+  Combo1SetRedraw(false);
   FillTemplateList();
-  if (g_comboList) SendMessageW(g_comboList, WM_SETREDRAW, TRUE, 0);
-  SendMessageW(g_combo, WM_SETREDRAW, TRUE, 0);
-  InvalidateRect(g_combo, nullptr, TRUE);
+  Combo1SetRedraw(true);
 }
 
 void Combo1_DblClick() { Command1_Click(); }
 
 void Command2_Click() { Form1Close(); }
 
+// Handlers of the window's messages. -------------------------------------------
+
+LRESULT OnCreate(HWND window) {
+  g_form = window;
+  CreateControls(window, g_instance, newer_windows::WindowDpi(window));
+  g_picture = DecodePicture(g_instance);
+  return 0;
+}
+
+LRESULT OnCommand(HWND window, int id, int code) {
+  bool focused = false;  // the control took the focus
+  switch (id) {
+    case layout::kIdCommand1:
+      if (code == BN_CLICKED) Command1_Click();
+      focused = code == BN_SETFOCUS;
+      break;
+    case layout::kIdCommand2:
+      if (code == BN_CLICKED) Command2_Click();
+      focused = code == BN_SETFOCUS;
+      break;
+    case layout::kIdCombo1:
+      if (code == CBN_DBLCLK && Combo1DoubleClickOnItem()) Combo1_DblClick();
+      if (code == CBN_EDITCHANGE) Combo1EditChanged();
+      focused = code == CBN_SETFOCUS;
+      break;
+  }
+  // The dialog keys restyle the buttons themselves while the focus moves:
+  // the default button is shown once the change has been handled.
+  if (focused) PostMessageW(window, kMsgShowDefaultButton, 0, 0);
+  return 0;
+}
+
+LRESULT OnGetDefId() { return MAKELRESULT(DefaultButtonId(), DC_HASDEFID); }
+
+LRESULT OnShowDefaultButton() {
+  const int id = DefaultButtonId();
+  StyleButton(layout::kIdCommand1, id);
+  StyleButton(layout::kIdCommand2, id);
+  return 0;
+}
+
+LRESULT OnCtlColorStatic(HDC dc, HWND control) {
+  HBRUSH own = LabelBrush(GetDlgCtrlID(control), dc);
+  if (own) return reinterpret_cast<LRESULT>(own);
+  SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+  SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+  return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+}
+
+LRESULT OnDrawItem(HWND window, WPARAM wParam, LPARAM lParam) {
+  const DRAWITEMSTRUCT* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+  if (!item || item->CtlID != static_cast<UINT>(layout::kIdImage1)) {
+    return DefWindowProcW(window, WM_DRAWITEM, wParam, lParam);
+  }
+  DrawPicture(*item, g_picture, Form1Dpi());
+  return TRUE;
+}
+
+LRESULT OnPaint(HWND window) {
+  PaintLines(window);
+  return 0;
+}
+
+LRESULT OnActivate(HWND window, WPARAM wParam, LPARAM lParam) {
+  if (LOWORD(wParam) == WA_INACTIVE) {
+    HWND focus = GetFocus();
+    if (focus && IsChild(window, focus)) g_lastFocus = focus;
+  }
+  return DefWindowProcW(window, WM_ACTIVATE, wParam, lParam);
+}
+
+LRESULT OnSetFocus() {
+  HWND target = g_lastFocus && IsWindow(g_lastFocus) ? g_lastFocus : Combo1Window();
+  if (target) SetFocus(target);
+  return 0;
+}
+
+// Sizes the window for `dpi`, centred on its monitor, and lays its controls
+// out for it.
+void PlaceForDpi(HWND form, int dpi) {
+  const SIZE size = FrameSize(dpi);
+  const POINT at = CentredOn(MonitorFromWindow(form, MONITOR_DEFAULTTOPRIMARY), size);
+  SetWindowPos(form, nullptr, at.x, at.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+  LayOutControls(form, dpi);
+}
+
+// The window went to a monitor of another DPI: it takes the place Windows
+// suggests, which keeps it on that monitor (a window that kept its corner
+// and sized itself could land on the old monitor again and jump back and
+// forth), then lays its controls out for the new DPI.
+LRESULT OnDpiChanged(HWND window, int dpi, const RECT* suggested) {
+  if (dpi <= 0) return 0;
+  if (suggested) {
+    SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+  } else {
+    const SIZE size = FrameSize(dpi);
+    SetWindowPos(window, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  LayOutControls(window, dpi);
+  return 0;
+}
+
+LRESULT OnClose() {
+  Form1Close();
+  return 0;
+}
+
+LRESULT OnDestroy() {
+  g_form = nullptr;
+  g_lastFocus = nullptr;
+  ForgetControls();
+  PostQuitMessage(0);
+  return 0;
+}
+
+LRESULT OnNcDestroy(HWND window, WPARAM wParam, LPARAM lParam) {
+  FreeControlResources();
+  FreePicture(g_picture);
+  return DefWindowProcW(window, WM_NCDESTROY, wParam, lParam);
+}
+
 LRESULT CALLBACK Form1Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_CREATE:
-      g_form = window;
-      g_dpi = WindowDpi(window);
-      CreateControls(window);
-      g_picture = DecodePicture(g_pictureWidth, g_pictureHeight);
-      return 0;
-
-    case WM_COMMAND: {
-      const int id = LOWORD(wParam);
-      const int code = HIWORD(wParam);
-      if (id == layout::kIdCommand1) {
-        if (code == BN_CLICKED) {
-          Command1_Click();
-        } else if (code == BN_SETFOCUS) {
-          PostMessageW(window, kMsgShowDefaultButton, 0, 0);
-        }
-      } else if (id == layout::kIdCommand2) {
-        if (code == BN_CLICKED) {
-          Command2_Click();
-        } else if (code == BN_SETFOCUS) {
-          PostMessageW(window, kMsgShowDefaultButton, 0, 0);
-        }
-      } else if (id == layout::kIdCombo1) {
-        if (code == CBN_DBLCLK) {
-          if (DoubleClickOnItem()) Combo1_DblClick();
-        } else if (code == CBN_EDITCHANGE) {
-          Combo1EditChanged();
-        } else if (code == CBN_SETFOCUS) {
-          PostMessageW(window, kMsgShowDefaultButton, 0, 0);
-        }
-      }
-      return 0;
-    }
-
-    case DM_GETDEFID:
-      return MAKELRESULT(DefaultButtonId(), DC_HASDEFID);
-
-    case kMsgShowDefaultButton:
-      ShowDefaultButton();
-      return 0;
-
-    case WM_CTLCOLORSTATIC: {
-      HDC dc = reinterpret_cast<HDC>(wParam);
-      const int id = GetDlgCtrlID(reinterpret_cast<HWND>(lParam));
-      for (int i = 0; i < layout::kControlCount; ++i) {
-        if (layout::kControls[i].id == id && g_labelBrushes[i]) {
-          SetBkColor(dc, static_cast<COLORREF>(layout::kControls[i].backColour));
-          return reinterpret_cast<LRESULT>(g_labelBrushes[i]);
-        }
-      }
-      SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
-      SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-      return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
-    }
-
-    case WM_DRAWITEM: {
-      const DRAWITEMSTRUCT* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-      if (item && item->CtlID == static_cast<UINT>(layout::kIdImage1)) {
-        DrawPicture(*item);
-        return TRUE;
-      }
-      break;
-    }
-
-    case WM_PAINT:
-      PaintLines(window);
-      return 0;
-
-    case WM_ACTIVATE:
-      if (LOWORD(wParam) == WA_INACTIVE) {
-        HWND focus = GetFocus();
-        if (focus && IsChild(window, focus)) g_lastFocus = focus;
-      }
-      break;
-
-    case WM_SETFOCUS: {
-      HWND target = g_lastFocus && IsWindow(g_lastFocus) ? g_lastFocus : g_combo;
-      if (target) SetFocus(target);
-      return 0;
-    }
-
-    case WM_DPICHANGED:
-      ApplyDpi(window, HIWORD(wParam), false);
-      return 0;
-
-    case WM_CLOSE:
-      Form1Close();
-      return 0;
-
-    case WM_DESTROY:
-      g_form = nullptr;
-      g_combo = nullptr;
-      g_comboList = nullptr;
-      g_lastFocus = nullptr;
-      for (HWND& c : g_controls) c = nullptr;
-      PostQuitMessage(0);
-      return 0;
-
-    case WM_NCDESTROY:
-      if (g_comboFont) DeleteObject(g_comboFont);
-      if (g_uiFont && !g_uiFontIsStock) DeleteObject(g_uiFont);
-      g_comboFont = nullptr;
-      g_uiFont = nullptr;
-      for (HBRUSH& b : g_labelBrushes) {
-        if (b) DeleteObject(b);
-        b = nullptr;
-      }
-      if (g_picture) DeleteObject(g_picture);
-      g_picture = nullptr;
-      break;
+    case WM_CREATE: return OnCreate(window);
+    case WM_COMMAND: return OnCommand(window, LOWORD(wParam), HIWORD(wParam));
+    case DM_GETDEFID: return OnGetDefId();
+    case kMsgShowDefaultButton: return OnShowDefaultButton();
+    case WM_CTLCOLORSTATIC: return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_DRAWITEM: return OnDrawItem(window, wParam, lParam);
+    case WM_PAINT: return OnPaint(window);
+    case WM_ACTIVATE: return OnActivate(window, wParam, lParam);
+    case WM_SETFOCUS: return OnSetFocus();
+    case newer_windows::kWmDpiChanged: return OnDpiChanged(window, HIWORD(wParam), reinterpret_cast<RECT*>(lParam));
+    case WM_CLOSE: return OnClose();
+    case WM_DESTROY: return OnDestroy();
+    case WM_NCDESTROY: return OnNcDestroy(window, wParam, lParam);
   }
   return DefWindowProcW(window, message, wParam, lParam);
 }
@@ -522,18 +198,8 @@ LRESULT CALLBACK Form1Proc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 
 void Form1PrepareProcess() {
   // The manifest declares per-monitor awareness; this only matters where it
-  // was not honoured. A process that is already aware refuses the call.
-  SetProcessDpiAwarenessContextFn context =
-      UserFunction<SetProcessDpiAwarenessContextFn>("SetProcessDpiAwarenessContext");
-  if (context) {
-    if (context(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4))) ||  // per monitor v2
-        GetLastError() == ERROR_ACCESS_DENIED ||
-        context(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-3)))) {  // per monitor
-      return;
-    }
-  }
-  SetProcessDPIAwareFn aware = UserFunction<SetProcessDPIAwareFn>("SetProcessDPIAware");
-  if (aware) aware();
+  // was not honoured.
+  newer_windows::MakeProcessDpiAware();
 }
 
 bool Form1Create(HINSTANCE instance, int showCommand) {
@@ -546,27 +212,26 @@ bool Form1Create(HINSTANCE instance, int showCommand) {
                                            GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
   wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_PROGRAM), IMAGE_ICON,
                                              GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
-  wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
   wc.lpszClassName = kClassName;
   if (!RegisterClassExW(&wc)) return false;
 
   // Created hidden at the system DPI, then placed for the DPI of the monitor
   // it landed on.
-  const int systemDpi = SystemDpi();
-  SIZE size = FrameSize(systemDpi);
-  POINT at = CentredOn(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), size);
-  HWND form = CreateWindowExW(kFormExStyle, kClassName, W(layout::kForm1Title), kFormStyle, at.x, at.y, size.cx,
-                              size.cy, nullptr, nullptr, instance, nullptr);
+  const SIZE size = FrameSize(newer_windows::SystemDpi());
+  const POINT at = CentredOn(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), size);
+  HWND form = CreateWindowExW(kForm1ExStyle, kClassName, wide::Ptr(layout::kForm1Title), kForm1Style, at.x, at.y,
+                              size.cx, size.cy, nullptr, nullptr, instance, nullptr);
   if (!form) return false;
-  ApplyDpi(form, WindowDpi(form), true);
+  PlaceForDpi(form, newer_windows::WindowDpi(form));
 
   Form_Load();
   if (!g_form) return false;  // closed while loading
 
   ShowWindow(form, showCommand);
   UpdateWindow(form);
-  if (g_combo) SetFocus(g_combo);
+  if (Combo1Window()) SetFocus(Combo1Window());
   return true;
 }
 
@@ -584,62 +249,7 @@ int Form1RunMessageLoop() {
   return static_cast<int>(msg.wParam);
 }
 
-// Combo1 and Form1 for the code that works on them (form1.h). ----------------
-
-void ListAddItem(const std::u16string& item) {
-  if (!g_combo) return;
-  SendMessageW(g_combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
-}
-
-int ListCount() {
-  if (!g_combo) return 0;
-  LRESULT n = SendMessageW(g_combo, CB_GETCOUNT, 0, 0);
-  return n == CB_ERR ? 0 : static_cast<int>(n);
-}
-
-int ListSelectedIndex() {
-  if (!g_combo) return -1;
-  LRESULT i = SendMessageW(g_combo, CB_GETCURSEL, 0, 0);
-  return i < 0 ? -1 : static_cast<int>(i);
-}
-
-bool ListSetSelectedIndex(int index) {
-  if (!g_combo || index < -1 || index >= ListCount()) return false;
-  // Selecting shows the item's text in the edit field; -1 clears both.
-  g_settingSelection = true;
-  LRESULT r = SendMessageW(g_combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-  g_settingSelection = false;
-  return index == -1 || r == index;
-}
-
-bool ListGetItemText(int index, std::u16string& out) {
-  if (!g_combo || index < 0) return false;
-  LRESULT length = SendMessageW(g_combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
-  if (length < 0) return false;
-  std::vector<wchar_t> buffer(static_cast<size_t>(length) + 1, L'\0');
-  LRESULT got = SendMessageW(g_combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buffer.data()));
-  if (got < 0) return false;
-  out.assign(reinterpret_cast<const char16_t*>(buffer.data()), static_cast<size_t>(got));
-  return true;
-}
-
-bool ListGetCurrentText(std::u16string& out) {
-  if (!g_combo) return false;
-  // With an item selected the edit field shows that item; its text is read
-  // from the list, whole, since a one-line edit field need not keep line
-  // breaks.
-  LRESULT selected = SendMessageW(g_combo, CB_GETCURSEL, 0, 0);
-  if (selected >= 0) return ListGetItemText(static_cast<int>(selected), out);
-  SetLastError(0);
-  int length = GetWindowTextLengthW(g_combo);
-  std::vector<wchar_t> buffer(static_cast<size_t>(length) + 1, L'\0');
-  int got = GetWindowTextW(g_combo, buffer.data(), length + 1);
-  if (got == 0 && length > 0) return false;
-  out.assign(reinterpret_cast<const char16_t*>(buffer.data()), static_cast<size_t>(got));
-  return true;
-}
-
-WindowHandle Form1Handle() { return reinterpret_cast<WindowHandle>(g_form); }
+WindowHandle Form1Handle() { return wide::FromHwnd(g_form); }
 
 void Form1Close() {
   // Closes at once, without a question; the program ends with its window.

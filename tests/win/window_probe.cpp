@@ -15,6 +15,10 @@
 //              only {"found": ...}.
 //   --out P    writes the JSON to P instead of standard output.
 //   --no-items leaves out the combo boxes' items (their count stays).
+//   --dpi-changed DPI,LEFT,TOP,RIGHT,BOTTOM
+//              first sends the window WM_DPICHANGED as Windows does when it
+//              moves to a monitor of DPI, with that rectangle (screen) as the
+//              suggested one, then reports once it was handled.
 // Reported: window and client rectangles (screen), style bits, DPI, the work
 // area, the class icon, the focused window, and every child (recursively, in
 // z-order from the top) with class, id, text, rectangle relative to the
@@ -205,6 +209,47 @@ std::string WindowJson(HWND w, long long shownMs) {
   if (shownMs >= 0) out += ",\n \"shown_ms\": " + Num(shownMs);
   out += ",\n \"children\": " + ChildrenJson(w, w, 0);
   return out + "\n}\n";
+}
+
+// WM_DPICHANGED to another process's window ----------------------------------------
+
+constexpr UINT kWmDpiChanged = 0x02E0;
+
+bool ParseDpiChanged(const wchar_t* s, int& dpi, RECT& r) {
+  long v[5] = {};
+  for (int i = 0; i < 5; ++i) {
+    wchar_t* end = nullptr;
+    v[i] = std::wcstol(s, &end, 10);
+    if (end == s || (i < 4 ? *end != L',' : *end != L'\0')) return false;
+    s = end + 1;
+  }
+  dpi = static_cast<int>(v[0]);
+  r = RECT{v[1], v[2], v[3], v[4]};
+  return dpi > 0;
+}
+
+// The suggested rectangle travels by pointer, valid only in the window's
+// process: it is written there, and at the same address here, so that it
+// reads the same whether or not the system carries the message's data
+// across. False when it could not be placed or the window did not answer.
+bool SendDpiChanged(HWND w, int dpi, const RECT& suggested) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(w, &pid);
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_VM_READ, FALSE, pid);
+  if (!process) return false;
+  void* remote = VirtualAllocEx(process, nullptr, sizeof(RECT), MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+  SIZE_T written = 0;
+  bool ok = remote && WriteProcessMemory(process, remote, &suggested, sizeof(RECT), &written) &&
+            written == sizeof(RECT);
+  void* local = ok ? VirtualAlloc(remote, sizeof(RECT), MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE) : nullptr;
+  if (local == remote && local) std::memcpy(local, &suggested, sizeof(RECT));
+  if (ok) {
+    Send(w, kWmDpiChanged, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(remote), ok);
+  }
+  if (local) VirtualFree(local, 0, MEM_RELEASE);
+  if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  CloseHandle(process);
+  return ok;
 }
 
 // A program file's resources -------------------------------------------------------
@@ -412,7 +457,7 @@ bool ParseHex(const wchar_t* s, std::wstring& out) {
 
 int Usage() {
   std::fputs("usage: window_probe (--title T | --title-hex HEX,... | --title-file PATH) [--class C]"
-             " [--wait S] [--gone S] [--out PATH]\n",
+             " [--wait S] [--gone S] [--dpi-changed DPI,L,T,R,B] [--out PATH]\n",
              stderr);
   return 2;
 }
@@ -428,6 +473,8 @@ int wmain(int argc, wchar_t** argv) {
   double wait = 0, gone = -1;
   const wchar_t* outPath = nullptr;
   const wchar_t* filePath = nullptr;
+  int changedDpi = 0;
+  RECT suggested = {};
   for (int i = 1; i < argc; ++i) {
     std::wstring a = argv[i];
     if (a == L"--no-items") {
@@ -453,6 +500,8 @@ int wmain(int argc, wchar_t** argv) {
       gone = std::wcstod(v, nullptr);
     } else if (a == L"--file") {
       filePath = v;
+    } else if (a == L"--dpi-changed") {
+      if (!ParseDpiChanged(v, changedDpi, suggested)) return Usage();
     } else if (a == L"--out") {
       outPath = v;
     } else {
@@ -483,7 +532,10 @@ int wmain(int argc, wchar_t** argv) {
       w = Find();
     }
     if (w && IsWindowVisible(w) && wait > 0) shownMs = MsSinceProcessStart(w);
-    if (w) {
+    if (w && changedDpi > 0 && !SendDpiChanged(w, changedDpi, suggested)) {
+      json = "{\"found\": true, \"error\": \"WM_DPICHANGED could not be sent\"}\n";
+      code = 1;
+    } else if (w) {
       json = WindowJson(w, shownMs);
     } else {
       json = "{\"found\": false}\n";

@@ -4,6 +4,7 @@ page), read back through Win32 by tests/window_probe.exe:
 - the program file's resources: version record, icon, picture, manifest;
 - the window: title, fixed border, client size, centring, every control's
   box against the twips table of marlet/layout.cpp (at 96 and at 144 dpi),
+  and the place and layout after WM_DPICHANGED,
   stacking, styles, texts, the list after load (built-ins only), focus and
   tab order;
 - the list filled from a Shift-JIS template file (the catalogue's worked
@@ -241,6 +242,26 @@ def case_high_dpi(rig, consts, controls):
     ui.wait_ended(rig, "Esc", again=lambda: ui.key(rig, data, "Escape"))
 
 
+def case_dpi_changed(rig, consts, controls):
+    """Moved to a monitor of another DPI (WM_DPICHANGED), the window takes the
+    place Windows suggests, not one of its own, and lays its controls out
+    for the new DPI."""
+    data = ui.start(rig)
+    l, t, r, b = data["window_rect"]
+    # What Windows suggests for 144 dpi: the size in proportion, at a corner
+    # away from the window's own.
+    suggested = [20, 30, 20 + (r - l) * 3 // 2, 30 + (b - t) * 3 // 2]
+    check((l, t) != (20, 30), "the window is at the suggested corner already")
+    arg = ",".join(str(v) for v in [144] + suggested)
+    data = ui.probe(rig, "--title-hex", ui.hex_units(ui.TITLE), "--dpi-changed", arg)
+    check(data.get("found") and "error" not in data, "WM_DPICHANGED not delivered: %r" % data)
+    check(data["window_rect"] == suggested, "window at %r after WM_DPICHANGED, suggested %r"
+          % (data["window_rect"], suggested))
+    check_boxes(data, controls, 144)
+    ui.key(rig, data, "Escape")
+    ui.wait_ended(rig, "Esc", again=lambda: ui.key(rig, data, "Escape"))
+
+
 def case_cancel_button(rig, consts, controls):
     data = ui.start(rig)
     b = ui.child(data, consts["kIdCommand2"])
@@ -356,7 +377,7 @@ def window_cases(functions):
 
 GROUPS = [
     cases.Group("program file, window, closing", at_dpi(), window_cases([
-        case_resources, case_layout, case_cancel_button, case_enter_on_cancel, case_close_box])),
+        case_resources, case_layout, case_dpi_changed, case_cancel_button, case_enter_on_cancel, case_close_box])),
     cases.Group("template files", at_dpi(), window_cases([case_worked_example, case_sample_file])),
     cases.Group("sends", at_dpi(), window_cases([case_double_click_sends, case_enter_sends])),
     cases.Group("144 dpi", at_dpi(144), window_cases([case_high_dpi])),
