@@ -7,6 +7,8 @@
 //                                    {"readable":bool,"formats":[ids],
 //                                     "text":".." or null}
 //   clipboard_tool get-units PATH    clipboard text -> raw UTF-16LE file
+//   clipboard_tool set-ansi PATH     the file's bytes as ANSI text only (CF_TEXT;
+//                                    the system offers CF_UNICODETEXT from it)
 //   clipboard_tool set-bitmap        a small picture only (CF_BITMAP)
 //   clipboard_tool empty             empties the clipboard
 //   clipboard_tool hold UNTIL_FILE   opens the clipboard, prints "holding",
@@ -36,6 +38,8 @@
 //   clipboard_tool activate TITLE    brings that window to the front and waits
 //                                    until it is there
 //   clipboard_tool is-front TITLE    succeeds when that window is in front
+//   clipboard_tool minimize TITLE    minimises that window and waits until it is
+//   clipboard_tool is-minimized TITLE  succeeds when that window is minimised
 // (post-all and the last three fail when there is no such window).
 //
 // Files are used for text because non-ASCII arguments arrive corrupted under
@@ -179,6 +183,26 @@ int GetUnits(const wchar_t* path) {
   Contents c = Read();
   if (!c.readable) return 1;
   return WriteWholeFile(path, c.text.data(), c.text.size() * sizeof(wchar_t)) ? 0 : 1;
+}
+
+int SetAnsiFile(const wchar_t* path) {
+  std::string bytes;
+  if (!ReadWholeFile(path, bytes)) return 1;
+  HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, bytes.size() + 1);
+  if (!mem) return 1;
+  char* p = static_cast<char*>(GlobalLock(mem));
+  std::memcpy(p, bytes.data(), bytes.size());
+  p[bytes.size()] = 0;
+  GlobalUnlock(mem);
+  bool ok = false;
+  for (int attempt = 0; attempt < 50 && !ok; ++attempt) {  // as in SetUnits
+    if (attempt > 0) Sleep(20);
+    if (!OpenClipboardPatiently()) break;
+    ok = EmptyClipboard() && SetClipboardData(CF_TEXT, mem) != nullptr;
+    CloseClipboard();
+  }
+  if (!ok) GlobalFree(mem);
+  return ok ? 0 : 1;
 }
 
 int SetBitmap() {
@@ -365,6 +389,19 @@ int Activate(const wchar_t* title) {
   return 1;
 }
 
+int Minimize(const wchar_t* title) {
+  HWND window = FindByTitle(title);
+  if (!window) return 1;
+  ShowWindow(window, SW_MINIMIZE);
+  for (int attempt = 0; attempt < 500 && !IsIconic(window); ++attempt) Sleep(20);
+  return IsIconic(window) ? 0 : 1;
+}
+
+int IsMinimized(const wchar_t* title) {
+  HWND window = FindByTitle(title);
+  return window && IsIconic(window) ? 0 : 1;
+}
+
 int IsFront(const wchar_t* title) {
   HWND window = FindByTitle(title);
   return window && GetForegroundWindow() == window ? 0 : 1;
@@ -380,6 +417,7 @@ int Dispatch(int argc, wchar_t** argv) {
   if (command == L"set-units" && arg) return SetUnitsFile(arg);
   if (command == L"get-file" && arg) return GetFile(arg);
   if (command == L"get-units" && arg) return GetUnits(arg);
+  if (command == L"set-ansi" && arg) return SetAnsiFile(arg);
   if (command == L"set-bitmap") return SetBitmap();
   if (command == L"empty") return Empty();
   if (command == L"hold" && arg) return Hold(arg);
@@ -391,6 +429,8 @@ int Dispatch(int argc, wchar_t** argv) {
   if (command == L"close") return Close(arg);
   if (command == L"activate" && arg) return Activate(arg);
   if (command == L"is-front" && arg) return IsFront(arg);
+  if (command == L"minimize" && arg) return Minimize(arg);
+  if (command == L"is-minimized" && arg) return IsMinimized(arg);
   return 2;
 }
 
@@ -399,10 +439,10 @@ int Dispatch(int argc, wchar_t** argv) {
 int wmain(int argc, wchar_t** argv) {
   int result = Dispatch(argc, argv);
   if (result == 2) {
-    std::fprintf(stderr, "usage: clipboard_tool set-file|set-units|get-file|get-units PATH | set-bitmap | empty | "
+    std::fprintf(stderr, "usage: clipboard_tool set-file|set-units|set-ansi|get-file|get-units PATH | set-bitmap | empty | "
                          "hold UNTIL_FILE | post ID [TITLE] | post-all ID [TITLE] | lock-file PATH UNTIL_FILE | "
                          "hang-owner|hang-delayed PATH SECONDS UNTIL_FILE | close [TITLE] | activate TITLE | "
-                         "is-front TITLE\n");
+                         "is-front|minimize|is-minimized TITLE\n");
   }
   // The result also goes to stdout: a program started in a Wine virtual
   // desktop (wine explorer /desktop=...) does not pass its exit code on.
