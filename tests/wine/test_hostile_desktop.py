@@ -152,8 +152,19 @@ def case_minimised_sqlplus_in_keystroke_mode(w):
     check(not standin.tool_succeeds(w.rig, "is-minimized", standin.TITLE), "SQL*Plus is still minimised")
 
 
+def case_ctrl_held_by_the_user(w):
+    """The user holds Ctrl down while tovrin types the paste keystroke: the
+    text still arrives, once."""
+    w.set_active("yes")
+    w.rig.xdotool("keydown", "ctrl")
+    try:
+        w.expect_keystroke_receipt("select 36 from dual;", "select 36 from dual;" + CRLF)
+    finally:
+        w.rig.xdotool("keyup", "ctrl")
+
+
 TOVRIN_CASES = [case_settings_files_of_any_shape, case_clipboard_text_outside_the_code_page,
-                case_minimised_sqlplus_in_keystroke_mode]
+                case_minimised_sqlplus_in_keystroke_mode, case_ctrl_held_by_the_user]
 
 
 # Only a window whose title begins with SQL*Plus's ------------------------------------
