@@ -36,6 +36,13 @@ bool WaitForSqlPlusInFront(WindowHandle sqlPlus) {
 }
 
 void PasteByKeystroke(WindowHandle sqlPlus, bool settle) {
+  // A SQL*Plus that is busy or hung would hold the activation (and this
+  // program) for as long as it does not answer, and a keystroke would not
+  // reach it anyway: it gets the paste command, which it takes when it wakes.
+  if (!WindowAnswers(sqlPlus)) {
+    PostPasteCommand(sqlPlus);
+    return;
+  }
   ActivateWindowByTitle(kSqlPlusTitle);
   PumpPendingEvents();
   if (settle) {

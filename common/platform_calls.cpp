@@ -4,6 +4,8 @@
 #include <cstring>
 #include <vector>
 
+#include "text.h"
+
 namespace calls {
 namespace {
 
@@ -88,10 +90,7 @@ std::string Ansi(const std::u16string& s) {
 
 std::u16string Wide(const std::string& s) {
   const auto convert = Entries().AnsiToWide;
-  if (convert) return convert(s);
-  std::u16string out;
-  for (char c : s) out.push_back(static_cast<unsigned char>(c));
-  return out;
+  return convert ? convert(s) : text::FromLatin1(s);
 }
 
 // Copies an ANSI result back into the caller's wide buffer: at most size - 1

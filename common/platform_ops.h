@@ -64,3 +64,8 @@ std::u16string WindowTitle(WindowHandle window);
 // Reads a whole file into `out`. False when it cannot be opened or read
 // (missing, locked, a directory).
 bool ReadFileBytes(const std::u16string& path, std::string& out);
+
+// True when the window answers a message within about a second (or no longer
+// exists); false when its thread is busy or hung, so that nothing should wait
+// on it.
+bool WindowAnswers(WindowHandle window);

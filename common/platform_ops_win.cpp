@@ -7,15 +7,18 @@
 #include <string>
 #include <vector>
 
+#include "clipboard_retry.h"
 #include "newer_windows_win.h"
 #include "platform_ops.h"
 #include "wide_win.h"
 
 namespace {
 
-// Another program may hold the clipboard for a moment; try for about 200 ms.
-constexpr int kClipboardAttempts = 11;
-constexpr DWORD kClipboardRetryMs = 20;
+using clipboard_retry::Attempt;
+
+// A window of another program that takes longer than this to answer a
+// message counts as hung: whatever would wait on it is given up instead.
+constexpr UINT kAnswerTimeoutMs = 1000;
 
 // A pump that never finds its queue empty (a window that keeps repainting
 // without validating) must still return.
@@ -33,13 +36,69 @@ HWND ClipboardWindow() {
   return window;
 }
 
-bool OpenClipboardWithRetries() {
-  HWND owner = ClipboardWindow();
-  for (int attempt = 0; attempt < kClipboardAttempts; ++attempt) {
-    if (attempt > 0) Sleep(kClipboardRetryMs);
-    if (OpenClipboard(owner)) return true;
+void PauseSeconds(double seconds) { Sleep(static_cast<DWORD>(seconds * 1000.0 + 0.5)); }
+
+// Clipboard operations keep trying within the one budget of clipboard_retry.
+const clipboard_retry::Clock kClipboardClock = {MonotonicSeconds, PauseSeconds};
+
+// True when `window` answers a message within `timeoutMs`, or is gone (and so
+// holds nothing up). SMTO_ABORTIFHUNG returns at once for a window that the
+// system already knows to be hung.
+bool AnswersWithin(HWND window, UINT timeoutMs) {
+  DWORD_PTR result = 0;
+  if (SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &result) != 0) return true;
+  return !IsWindow(window);
+}
+
+// Emptying the clipboard tells its owner and waits for it; reading a text
+// that the owner renders only on demand asks the owner and waits for the
+// text; under Wine every clipboard call but GetClipboardOwner may first ask
+// the owner to bring the clipboard up to date, waiting up to five seconds for
+// it. An owner window of another process that does not answer would hold
+// this program for as long as it is hung: such an owner makes the operation
+// fail instead. It is looked at before the clipboard is opened, and again
+// once it is open in case the owner changed in between.
+bool OwnerHung(HWND owner) {
+  if (owner == nullptr) return false;
+  DWORD process = 0;
+  GetWindowThreadProcessId(owner, &process);
+  if (process == GetCurrentProcessId()) return false;
+  return !AnswersWithin(owner, kAnswerTimeoutMs);
+}
+
+// Opens the clipboard unless its owner is hung.
+Attempt OpenClipboardUnlessOwnerHung() {
+  HWND owner = GetClipboardOwner();
+  if (OwnerHung(owner)) return Attempt::kGiveUp;
+  if (!OpenClipboard(ClipboardWindow())) return Attempt::kAgain;
+  HWND now = GetClipboardOwner();
+  if (now != owner && OwnerHung(now)) {
+    CloseClipboard();
+    return Attempt::kGiveUp;
   }
-  return false;
+  return Attempt::kDone;
+}
+
+// Reads the open clipboard's Unicode text into `out`: true with the empty
+// text when it holds none, false when the text is there but cannot be read.
+bool ReadOpenClipboard(std::u16string& out) {
+  if (!IsClipboardFormatAvailable(CF_UNICODETEXT)) return true;
+  HANDLE data = GetClipboardData(CF_UNICODETEXT);
+  if (data == nullptr) return false;
+  const wchar_t* units = static_cast<const wchar_t*>(GlobalLock(data));
+  if (units == nullptr) return false;
+  bool done = false;
+  const SIZE_T limit = GlobalSize(data) / sizeof(wchar_t);
+  SIZE_T length = 0;
+  while (length < limit && units[length] != L'\0') ++length;
+  try {
+    out = wide::FromWide(units, static_cast<std::size_t>(length));
+    done = true;
+  } catch (const std::bad_alloc&) {  // too large to copy: a failed read, never a crash
+    out.clear();
+  }
+  GlobalUnlock(data);
+  return done;
 }
 
 struct TitleSearch {
@@ -68,16 +127,19 @@ BOOL CALLBACK MatchWindowTitle(HWND window, LPARAM param) {
 }
 
 bool BringToFront(HWND window) {
-  if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
+  // Restored without waiting for the window's thread, which may be busy.
+  if (IsIconic(window)) ShowWindowAsync(window, SW_RESTORE);
   if (GetForegroundWindow() == window) return true;
 
   // Windows lets a process take the foreground only in some circumstances;
   // sharing the input state with the thread now in front is the usual way
-  // past that lock. Wine has no such lock, where this is harmless.
+  // past that lock. Wine has no such lock, where this is harmless. A thread
+  // that does not answer is never joined: sharing its input state would
+  // stall this program with it.
   const DWORD ownThread = GetCurrentThreadId();
   HWND front = GetForegroundWindow();
   const DWORD frontThread = front != nullptr ? GetWindowThreadProcessId(front, nullptr) : 0;
-  const bool attached = frontThread != 0 && frontThread != ownThread &&
+  const bool attached = frontThread != 0 && frontThread != ownThread && AnswersWithin(front, kAnswerTimeoutMs) &&
                         AttachThreadInput(ownThread, frontThread, TRUE) != FALSE;
   BOOL done = SetForegroundWindow(window);
   if (attached) {
@@ -193,46 +255,35 @@ bool ClipboardSetText(const std::u16string& text) {
   GlobalUnlock(memory);
 
   // Emptying can fail for a moment too (under Wine while the previous owner's
-  // process is ending): the whole sequence is tried again within the same
-  // short budget as the opening.
-  bool done = false;
-  for (int attempt = 0; attempt < kClipboardAttempts && !done; ++attempt) {
-    if (attempt > 0) Sleep(kClipboardRetryMs);
-    if (!OpenClipboardWithRetries()) break;
-    // On success the clipboard owns the memory.
-    done = EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
-    CloseClipboard();
-  }
+  // process is ending): the whole sequence is tried again, within the budget.
+  const bool done = clipboard_retry::RunWithinBudget(
+      [memory] {
+        const Attempt opened = OpenClipboardUnlessOwnerHung();
+        if (opened != Attempt::kDone) return opened;
+        // On success the clipboard owns the memory.
+        const bool set = EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+        CloseClipboard();
+        return set ? Attempt::kDone : Attempt::kAgain;
+      },
+      kClipboardClock);
   if (!done) GlobalFree(memory);
   return done;
 }
 
 bool ClipboardGetText(std::u16string& out) {
   out.clear();
-  if (!OpenClipboardWithRetries()) return false;
-  bool done = true;
-  if (IsClipboardFormatAvailable(CF_UNICODETEXT)) {
-    done = false;
-    HANDLE data = GetClipboardData(CF_UNICODETEXT);
-    if (data != nullptr) {
-      const wchar_t* units = static_cast<const wchar_t*>(GlobalLock(data));
-      if (units != nullptr) {
-        const SIZE_T limit = GlobalSize(data) / sizeof(wchar_t);
-        SIZE_T length = 0;
-        while (length < limit && units[length] != L'\0') ++length;
-        try {
-          out = wide::FromWide(units, static_cast<std::size_t>(length));
-          done = true;
-        } catch (const std::bad_alloc&) {  // too large to copy: a failed read, never a crash
-          out.clear();
-        }
-        GlobalUnlock(data);
-      }
-    }
-  }
-  CloseClipboard();
-  return done;
+  return clipboard_retry::RunWithinBudget(
+      [&out] {
+        const Attempt opened = OpenClipboardUnlessOwnerHung();
+        if (opened != Attempt::kDone) return opened;
+        const bool read = ReadOpenClipboard(out);
+        CloseClipboard();
+        return read ? Attempt::kDone : Attempt::kGiveUp;
+      },
+      kClipboardClock);
 }
+
+bool WindowAnswers(WindowHandle window) { return AnswersWithin(wide::ToHwnd(window), kAnswerTimeoutMs); }
 
 void Beep() { MessageBeep(MB_OK); }
 

@@ -6,21 +6,25 @@
 
 namespace text {
 
-std::u16string TrimTrailing(const std::u16string& s) {
+std::u16string_view WithoutTrailingSpaces(std::u16string_view s) {
   std::size_t end = s.size();
   while (end > 0 && s[end - 1] == kSpace) --end;
   return s.substr(0, end);
 }
 
-std::u16string TrimLeading(const std::u16string& s) {
+std::u16string_view WithoutLeadingSpaces(std::u16string_view s) {
   std::size_t begin = 0;
   while (begin < s.size() && s[begin] == kSpace) ++begin;
   return s.substr(begin);
 }
 
+std::u16string TrimTrailing(const std::u16string& s) { return std::u16string(WithoutTrailingSpaces(s)); }
+
+std::u16string TrimLeading(const std::u16string& s) { return std::u16string(WithoutLeadingSpaces(s)); }
+
 std::u16string Trim(const std::u16string& s) { return TrimLeading(TrimTrailing(s)); }
 
-bool IsBlank(const std::u16string& s) { return s.find_first_not_of(kSpace) == std::u16string::npos; }
+bool IsBlank(std::u16string_view s) { return s.find_first_not_of(kSpace) == std::u16string_view::npos; }
 
 bool StartsWith(const std::u16string& s, const std::u16string& prefix) {
   return s.size() >= prefix.size() && s.compare(0, prefix.size(), prefix) == 0;
@@ -40,65 +44,54 @@ std::u16string ToLower(const std::u16string& s) {
 
 namespace {
 
-// Length of the well-formed UTF-8 sequence at s[i], or 0 when it is not one.
-std::size_t Utf8SequenceLength(const std::string& s, std::size_t i, char32_t& cp) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-  const unsigned char b0 = byte(i);
-  if (b0 < 0x80) {
-    cp = b0;
-    return 1;
+constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+
+// The well-formed UTF-8 sequence of two to four bytes at p[i] (p[i] >= 0x80):
+// its length, with its code point in cp; 0 when it is ill-formed (overlong,
+// a surrogate, above U+10FFFF, cut short, or a stray byte).
+std::size_t MultiByteSequence(const unsigned char* p, std::size_t i, std::size_t end, char32_t& cp) {
+  const unsigned b0 = p[i];
+  const auto tail = [&](std::size_t k) { return i + k < end && (p[i + k] & 0xC0) == 0x80; };
+  if (b0 >= 0xC2 && b0 <= 0xDF && tail(1)) {
+    cp = ((b0 & 0x1F) << 6) | (p[i + 1] & 0x3F);
+    return 2;
   }
-  std::size_t n;
-  char32_t min;
-  if ((b0 & 0xE0) == 0xC0) {
-    n = 2, cp = b0 & 0x1F, min = 0x80;
-  } else if ((b0 & 0xF0) == 0xE0) {
-    n = 3, cp = b0 & 0x0F, min = 0x800;
-  } else if ((b0 & 0xF8) == 0xF0) {
-    n = 4, cp = b0 & 0x07, min = 0x10000;
-  } else {
-    return 0;
+  if ((b0 & 0xF0) == 0xE0 && tail(1) && tail(2)) {
+    cp = ((b0 & 0x0F) << 12) | ((p[i + 1] & 0x3F) << 6) | (p[i + 2] & 0x3F);
+    return cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF) ? 3 : 0;
   }
-  if (i + n > s.size()) return 0;
-  for (std::size_t k = 1; k < n; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (byte(i + k) & 0x3F);
+  if (b0 >= 0xF0 && b0 <= 0xF4 && tail(1) && tail(2) && tail(3)) {
+    cp = ((b0 & 0x07) << 18) | ((p[i + 1] & 0x3F) << 12) | ((p[i + 2] & 0x3F) << 6) | (p[i + 3] & 0x3F);
+    return cp >= 0x10000 && cp <= 0x10FFFF ? 4 : 0;
   }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-  return n;
+  return 0;
 }
 
 }  // namespace
 
 bool IsValidUtf8(const std::string& bytes) {
-  for (std::size_t i = 0; i < bytes.size();) {
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  const std::size_t end = bytes.size();
+  std::size_t i = 0;
+  while (i < end) {
+    while (i + 8 <= end && (LoadWord(p + i) & kHighBits) == 0) i += 8;
+    if (i == end) break;
+    if (p[i] < 0x80) {
+      ++i;
+      continue;
+    }
     char32_t cp;
-    const std::size_t n = Utf8SequenceLength(bytes, i, cp);
+    const std::size_t n = MultiByteSequence(p, i, end, cp);
     if (n == 0) return false;
     i += n;
   }
   return true;
 }
 
-namespace {
-
-// Runs of ASCII are tested eight bytes at a time: plain 64-bit words, no
-// processor-specific instructions.
-std::uint64_t LoadWord(const void* at) {
-  std::uint64_t word;
-  std::memcpy(&word, at, sizeof word);
-  return word;
-}
-
-constexpr char16_t kReplacement = 0xFFFD;
-
-}  // namespace
-
 // Decodes UTF-8 from bytes[begin, end). With `strict`, stops at the first
 // ill-formed sequence and returns false (out is then unusable); otherwise each
 // byte that does not start a well-formed sequence becomes U+FFFD. Well-formed
-// means what IsValidUtf8 accepts: shortest form, no surrogates, at most
-// U+10FFFF.
+// means what IsValidUtf8 accepts: both use MultiByteSequence.
 bool DecodeUtf8(const std::string& bytes, std::size_t begin, bool strict, std::u16string& out) {
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
   const std::size_t end = bytes.size();
@@ -111,7 +104,7 @@ bool DecodeUtf8(const std::string& bytes, std::size_t begin, bool strict, std::u
   while (i < end) {
     // Runs of ASCII are the common case: eight bytes at a time while they
     // last, then byte by byte.
-    while (i + 8 <= end && (LoadWord(p + i) & 0x8080808080808080ull) == 0) {
+    while (i + 8 <= end && (LoadWord(p + i) & kHighBits) == 0) {
       for (std::size_t k = 0; k < 8; ++k) o[k] = p[i + k];
       o += 8;
       i += 8;
@@ -119,37 +112,31 @@ bool DecodeUtf8(const std::string& bytes, std::size_t begin, bool strict, std::u
     while (i < end && p[i] < 0x80) *o++ = p[i++];
     if (i == end) break;
 
-    // One sequence of two to four bytes; anything else is ill-formed.
-    const unsigned b0 = p[i];
-    const auto tail = [&](std::size_t k) { return i + k < end && (p[i + k] & 0xC0) == 0x80; };
-    if (b0 >= 0xC2 && b0 <= 0xDF && tail(1)) {
-      *o++ = static_cast<char16_t>(((b0 & 0x1F) << 6) | (p[i + 1] & 0x3F));
-      i += 2;
+    char32_t cp;
+    const std::size_t n = MultiByteSequence(p, i, end, cp);
+    if (n == 0) {
+      if (strict) return false;
+      *o++ = kReplacement;
+      ++i;
       continue;
     }
-    if ((b0 & 0xF0) == 0xE0 && tail(1) && tail(2)) {
-      const unsigned cp = ((b0 & 0x0F) << 12) | ((p[i + 1] & 0x3F) << 6) | (p[i + 2] & 0x3F);
-      if (cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF)) {
-        *o++ = static_cast<char16_t>(cp);
-        i += 3;
-        continue;
-      }
-    } else if (b0 >= 0xF0 && b0 <= 0xF4 && tail(1) && tail(2) && tail(3)) {
-      const unsigned cp = ((b0 & 0x07) << 18) | ((p[i + 1] & 0x3F) << 12) | ((p[i + 2] & 0x3F) << 6) |
-                          (p[i + 3] & 0x3F);
-      if (cp >= 0x10000 && cp <= 0x10FFFF) {
-        *o++ = static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
-        *o++ = static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
-        i += 4;
-        continue;
-      }
+    if (cp < 0x10000) {
+      *o++ = static_cast<char16_t>(cp);
+    } else {
+      *o++ = static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+      *o++ = static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
     }
-    if (strict) return false;
-    *o++ = kReplacement;
-    ++i;
+    i += n;
   }
   out.assign(first, static_cast<std::size_t>(o - first));
   return true;
+}
+
+std::u16string FromLatin1(const std::string& bytes) {
+  std::u16string out;
+  out.reserve(bytes.size());
+  for (const char c : bytes) out.push_back(static_cast<char16_t>(static_cast<unsigned char>(c)));
+  return out;
 }
 
 std::u16string FromUtf8(const std::string& s) {

@@ -3,21 +3,28 @@
 // a space is U+0020 and nothing else.
 #pragma once
 
+#include <cstdint>
+#include <cstring>
 #include <string>
+#include <string_view>
 
 namespace text {
 
 constexpr char16_t kSpace = u' ';
 constexpr char16_t kCr = u'\r';
 constexpr char16_t kLf = u'\n';
+constexpr char16_t kReplacement = u'\uFFFD';  // stands for what could not be decoded
 
 // Removes U+0020 from both ends, from the end only, or from the start only.
 std::u16string Trim(const std::u16string& s);
 std::u16string TrimTrailing(const std::u16string& s);
 std::u16string TrimLeading(const std::u16string& s);
+// The same as views into s, for readers that keep no copy.
+std::u16string_view WithoutTrailingSpaces(std::u16string_view s);
+std::u16string_view WithoutLeadingSpaces(std::u16string_view s);
 
 // True when s is empty or holds nothing but U+0020.
-bool IsBlank(const std::u16string& s);
+bool IsBlank(std::u16string_view s);
 
 bool StartsWith(const std::u16string& s, const std::u16string& prefix);
 
@@ -35,7 +42,20 @@ std::string ToUtf8(const std::u16string& s);
 // does not start a well-formed sequence becomes U+FFFD and it returns true.
 bool DecodeUtf8(const std::string& bytes, std::size_t begin, bool strict, std::u16string& out);
 
-// True when the bytes are well-formed UTF-8 (no overlongs, no surrogates).
+// True when the bytes are well-formed UTF-8 (no overlongs, no surrogates):
+// the same test as DecodeUtf8's, without building the text.
 bool IsValidUtf8(const std::string& bytes);
+
+// Each byte as the code point of the same value (ISO 8859-1): the reading of
+// ANSI text when no converter of the system's code page is at hand.
+std::u16string FromLatin1(const std::string& bytes);
+
+// Eight bytes from any address as one plain 64-bit word, for scanning text a
+// word at a time without processor-specific instructions.
+inline std::uint64_t LoadWord(const void* at) {
+  std::uint64_t word;
+  std::memcpy(&word, at, sizeof word);
+  return word;
+}
 
 }  // namespace text

@@ -83,22 +83,25 @@ bool ListSetSelectedIndex(int index) {
   return index == -1 || r == index;
 }
 
+bool ListGetItemText(int index, std::u16string& out) {
+  if (!g_combo || index < 0) return false;
+  const LRESULT length = SendMessageW(g_combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+  if (length < 0) return false;
+  std::vector<wchar_t> buffer(static_cast<size_t>(length) + 1, L'\0');
+  const LRESULT got =
+      SendMessageW(g_combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buffer.data()));
+  if (got < 0) return false;
+  out = wide::FromWide(buffer.data(), static_cast<size_t>(got));
+  return true;
+}
+
 bool ListGetCurrentText(std::u16string& out) {
   if (!g_combo) return false;
   // With an item selected the edit field shows that item; its text is read
   // from the list, whole, since a one-line edit field need not keep line
   // breaks.
   const LRESULT selected = SendMessageW(g_combo, CB_GETCURSEL, 0, 0);
-  if (selected >= 0) {
-    const LRESULT length = SendMessageW(g_combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(selected), 0);
-    if (length < 0) return false;
-    std::vector<wchar_t> buffer(static_cast<size_t>(length) + 1, L'\0');
-    const LRESULT got = SendMessageW(g_combo, CB_GETLBTEXT, static_cast<WPARAM>(selected),
-                                     reinterpret_cast<LPARAM>(buffer.data()));
-    if (got < 0) return false;
-    out = wide::FromWide(buffer.data(), static_cast<size_t>(got));
-    return true;
-  }
+  if (selected >= 0) return ListGetItemText(static_cast<int>(selected), out);
   SetLastError(0);
   const int length = GetWindowTextLengthW(g_combo);
   std::vector<wchar_t> buffer(static_cast<size_t>(length) + 1, L'\0');

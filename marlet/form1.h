@@ -13,6 +13,9 @@ int ListCount();
 int ListSelectedIndex();  // -1: no item selected
 bool ListSetSelectedIndex(int index);
 bool ListGetCurrentText(std::u16string& out);
+// The text of item `index`, read without selecting it. False for an index
+// outside the items or a failed read.
+bool ListGetItemText(int index, std::u16string& out);
 
 // Form1.
 WindowHandle Form1Handle();

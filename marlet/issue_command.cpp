@@ -16,13 +16,15 @@
 #include "form1.h"
 #include "platform_ops.h"
 #include "statement_text.h"
+#include "template_format.h"
 #include "text.h"
 
 namespace {
 
-constexpr char16_t kHeadMark = u'■';  // U+25A0: first character of a head item
-constexpr std::size_t kPieceIndent = 3;   // leading units of a continuation piece
-const std::u16string kLabelSeparator = u": ";
+using item_format::IsHeadItem;
+using item_format::kContinuationIndent;
+using item_format::kLabelSeparator;
+
 const std::u16string kCrLf = u"\r\n";
 
 // The labels that give a template its kind. Each is tested as a prefix of the
@@ -55,8 +57,6 @@ const std::u16string kCommitTitle = u"コミット or ロールバック";
 const std::u16string kCommit = u"commit;";
 const std::u16string kRollback = u"rollback;";
 
-bool BeginsWithHead(const std::u16string& s) { return !s.empty() && s[0] == kHeadMark; }
-
 // Reads the current text; a failed read leaves `out` empty and sets `failed`.
 std::u16string ReadCurrentText(bool& failed) {
   std::u16string out;
@@ -67,20 +67,23 @@ std::u16string ReadCurrentText(bool& failed) {
   return out;
 }
 
-// Selects item `index` and reads its text. False (and `failed` set) when the
-// selection or the read fails.
+// Reads item `index`'s text without selecting it. False (and `failed` set)
+// when the read fails.
 bool ReadItem(int index, std::u16string& out, bool& failed) {
   out.clear();
-  if (!ListSetSelectedIndex(index)) {
-    failed = true;
-    return false;
-  }
-  if (!ListGetCurrentText(out)) {
+  if (!ListGetItemText(index, out)) {
     failed = true;
     out.clear();
     return false;
   }
   return true;
+}
+
+// Moves the selection to `index` once, where walking the list item by item
+// would have left it.
+void SelectItem(int index, bool& failed) {
+  if (index < 0 || index == ListSelectedIndex()) return;
+  if (!ListSetSelectedIndex(index)) failed = true;
 }
 
 // The answer of an input box, trimmed; empty after a cancel.
@@ -111,8 +114,14 @@ void Command1_Click() {
   if (text::StartsWith(current, kLabelRecordDelete)) askEdit = true;
 
   // Walk up from a continuation piece to its template's head item, which
-  // stays selected. Text that is neither is the user's own typing.
-  if (!BeginsWithHead(current)) {
+  // becomes the selected item. Text that is neither is the user's own
+  // typing. The walk reads the items' texts by index and moves the selection
+  // once, to where selecting every item on the way would have left it: at
+  // the head item, or at item 0 when no head lies above. (Selecting item by
+  // item makes the list redraw and scroll each time, which takes minutes for
+  // a template of many pieces.)
+  int gatherFrom = ListSelectedIndex();
+  if (!IsHeadItem(current)) {
     int start = ListSelectedIndex();
     const int count = ListCount();
     if (start >= count) {
@@ -121,17 +130,21 @@ void Command1_Click() {
       failed = true;
       start = count - 1;
     }
-    bool foundHead = false;
+    int head = -1;
     for (int i = start; i >= 0; --i) {
       std::u16string item;
-      if (ReadItem(i, item, failed) && BeginsWithHead(item)) {
-        foundHead = true;
+      if (ReadItem(i, item, failed) && IsHeadItem(item)) {
+        head = i;
         break;
       }
     }
-    if (!foundHead) {
+    gatherFrom = head >= 0 ? head : start >= 0 ? 0 : -1;
+    if (head < 0) {
       const std::u16string typed = text::Trim(current);
-      if (typed.empty()) return;  // nothing typed: the window stays open
+      if (typed.empty()) {
+        SelectItem(gatherFrom, failed);
+        return;  // nothing typed: the window stays open
+      }
       working = typed;
       const char16_t last = working.back();
       if (last != u';' && last != u'/') working.push_back(u';');
@@ -139,22 +152,25 @@ void Command1_Click() {
   }
 
   // Gather the selected template: the head item and the continuation pieces
-  // below it, up to the next head item or the end of the list.
-  const int selected = ListSelectedIndex();
-  if (selected > -1) {
-    working = ReadCurrentText(failed);
+  // below it, up to the next head item or the end of the list. The selection
+  // ends on the last item looked at, as an item-by-item walk leaves it.
+  if (gatherFrom > -1) {
+    ReadItem(gatherFrom, working, failed);
     const int last = ListCount() - 1;
-    for (int i = selected; i < last;) {
+    int lookedAt = gatherFrom;
+    for (int i = gatherFrom; i < last;) {
       ++i;
+      lookedAt = i;
       std::u16string piece;
       if (!ReadItem(i, piece, failed)) continue;
-      if (BeginsWithHead(piece)) break;
-      if (piece.size() < kPieceIndent) {
+      if (IsHeadItem(piece)) break;
+      if (piece.size() < kContinuationIndent.size()) {
         failed = true;  // too short to hold its indent: the piece is lost
         continue;
       }
-      working.append(piece, kPieceIndent, std::u16string::npos);
+      working.append(piece, kContinuationIndent.size(), std::u16string::npos);
     }
+    SelectItem(lookedAt, failed);
 
     const std::size_t colon = working.find(kLabelSeparator);
     if (colon == std::u16string::npos) return;  // no label: the window stays open

@@ -4,37 +4,30 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <exception>
 #include <string_view>
 
 #include "form1.h"
 #include "platform_calls.h"
 #include "platform_ops.h"
+#include "template_format.h"
 #include "text.h"
 
 const char16_t kTemplateFilePath[] = u"c:\\vorn3\\marlet.txt";
 
 namespace {
 
-constexpr char16_t kHeaderMark = u'\u25A0';  // ■
-constexpr char16_t kReplacement = u'\uFFFD';
-const std::u16string kContinuationPrefix = u"   ";
-const std::u16string kLabelEnd = u": ";
+using item_format::kContinuationIndent;
+using item_format::kLabelSeparator;
+using item_format::kPieceLength;
 
 // ---- Decoding ---------------------------------------------------------------
 
-// Code units are tested eight bytes at a time where the text is long: plain
-// 64-bit words, no processor-specific instructions.
-std::uint64_t LoadWord(const void* at) {
-  std::uint64_t word;
-  std::memcpy(&word, at, sizeof word);
-  return word;
-}
-
-// UTF-16 LE from bytes[begin, end). Unpaired surrogates are kept as the code
-// units they are (the list shows whatever it shows for them; nothing is lost);
-// an odd last byte, half a code unit, becomes U+FFFD.
+// UTF-16 LE from bytes[begin, end). Each code unit is decoded on its own, so a
+// line break (the units CR, LF) always survives whatever stands beside it.
+// Unpaired surrogates are kept as the code units they are (the list shows
+// whatever it shows for them; nothing is lost); an odd last byte, half a code
+// unit, becomes U+FFFD.
 std::u16string DecodeUtf16Le(const std::string& bytes, std::size_t begin) {
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
   const std::size_t count = (bytes.size() - begin) / 2;
@@ -44,16 +37,7 @@ std::u16string DecodeUtf16Le(const std::string& bytes, std::size_t begin) {
     const std::size_t i = begin + 2 * k;
     out.push_back(static_cast<char16_t>(p[i] | (p[i + 1] << 8)));
   }
-  if ((bytes.size() - begin) % 2 != 0) out.push_back(kReplacement);
-  return out;
-}
-
-// Stand-in for a missing ANSI converter: every byte is the code point of the
-// same value (ISO 8859-1).
-std::u16string DecodeLatin1(const std::string& bytes) {
-  std::u16string out;
-  out.reserve(bytes.size());
-  for (const char c : bytes) out.push_back(static_cast<char16_t>(static_cast<unsigned char>(c)));
+  if ((bytes.size() - begin) % 2 != 0) out.push_back(text::kReplacement);
   return out;
 }
 
@@ -62,6 +46,30 @@ bool HasByteAbove127(const std::string& bytes) {
     if (static_cast<unsigned char>(c) > 127) return true;
   }
   return false;
+}
+
+// Decodes a byte encoding (UTF-8 or the ANSI code page) with the line breaks
+// found on the bytes first. A decoder must never see a CR after a byte that
+// may begin a multi-byte character: a Shift-JIS lead byte at a line's end
+// would take the CR as its second byte, and the line would run into the next
+// (a header swallowed, a template joined to another). So the text is cut
+// before every CR that follows a byte above 127, each part is decoded on its
+// own, and the breaks are copied as they are; a broken character becomes the
+// decoder's replacement inside its own line. A CR after an ASCII byte needs no
+// cut (no lead byte is below 128), which keeps the parts few and long.
+template <typename Decode>
+std::u16string DecodeByLines(const std::string& bytes, std::size_t begin, Decode decode) {
+  std::u16string out;
+  std::size_t start = begin;
+  for (std::size_t cr = bytes.find('\r', begin); cr != std::string::npos; cr = bytes.find('\r', cr + 1)) {
+    if (cr == start || static_cast<unsigned char>(bytes[cr - 1]) < 0x80) continue;
+    out += decode(bytes.substr(start, cr - start));
+    out.push_back(text::kCr);
+    start = cr + 1;
+  }
+  if (start == begin) return decode(begin == 0 ? bytes : bytes.substr(begin));
+  out += decode(bytes.substr(start));
+  return out;
 }
 
 // ---- Lines --------------------------------------------------------------------
@@ -89,7 +97,7 @@ std::size_t FindCr(std::u16string_view text, std::size_t from) {
   constexpr std::uint64_t kLows = 0x0001000100010001ull;
   constexpr std::uint64_t kHighs = 0x8000800080008000ull;
   while (i + 4 <= n) {
-    const std::uint64_t x = LoadWord(data + i) ^ kCrs;
+    const std::uint64_t x = text::LoadWord(data + i) ^ kCrs;
     if (((x - kLows) & ~x & kHighs) != 0) break;
     i += 4;
   }
@@ -108,26 +116,8 @@ std::u16string_view ReadLine(LineReader& reader) {
   return reader.text.substr(start, cr - start);
 }
 
-bool IsHeader(std::u16string_view line) { return !line.empty() && line[0] == kHeaderMark; }
-
 bool IsSeparator(std::u16string_view line) {
   return line.size() >= 2 && line[0] == u'=' && line[1] == u'=';
-}
-
-bool IsBlank(std::u16string_view line) {
-  return line.find_first_not_of(text::kSpace) == std::u16string_view::npos;
-}
-
-std::u16string_view WithoutTrailingSpaces(std::u16string_view s) {
-  std::size_t end = s.size();
-  while (end > 0 && s[end - 1] == text::kSpace) --end;
-  return s.substr(0, end);
-}
-
-std::u16string_view WithoutLeadingSpaces(std::u16string_view s) {
-  std::size_t begin = 0;
-  while (begin < s.size() && s[begin] == text::kSpace) ++begin;
-  return s.substr(begin);
 }
 
 // Appends the list items of one template to `items`, cutting by index so that
@@ -135,16 +125,16 @@ std::u16string_view WithoutLeadingSpaces(std::u16string_view s) {
 void AppendPieces(std::u16string&& entry, std::vector<std::u16string>& items) {
   const std::size_t n = entry.size();
   if (n == 0) return;
-  if (n <= kTemplatePieceLength) {
+  if (n <= kPieceLength) {
     items.push_back(std::move(entry));
     return;
   }
-  items.push_back(entry.substr(0, kTemplatePieceLength));
-  for (std::size_t at = kTemplatePieceLength; at < n; at += kTemplatePieceLength) {
-    const std::size_t length = std::min(kTemplatePieceLength, n - at);
+  items.push_back(entry.substr(0, kPieceLength));
+  for (std::size_t at = kPieceLength; at < n; at += kPieceLength) {
+    const std::size_t length = std::min(kPieceLength, n - at);
     std::u16string piece;
-    piece.reserve(kContinuationPrefix.size() + length);
-    piece.append(kContinuationPrefix);
+    piece.reserve(kContinuationIndent.size() + length);
+    piece.append(kContinuationIndent);
     piece.append(entry, at, length);
     items.push_back(std::move(piece));
   }
@@ -177,11 +167,14 @@ std::vector<std::u16string> SplitTemplate(const std::u16string& entry) {
 
 std::u16string DecodeTemplateFile(const std::string& bytes,
                                   std::u16string (*ansiToWide)(const std::string&)) {
-  std::u16string out;
+  const auto utf8 = [](const std::string& part) {
+    std::u16string out;
+    text::DecodeUtf8(part, 0, false, out);
+    return out;
+  };
   if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF &&
       static_cast<unsigned char>(bytes[1]) == 0xBB && static_cast<unsigned char>(bytes[2]) == 0xBF) {
-    text::DecodeUtf8(bytes, 3, false, out);
-    return out;
+    return DecodeByLines(bytes, 3, utf8);
   }
   if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
       static_cast<unsigned char>(bytes[1]) == 0xFE) {
@@ -190,9 +183,9 @@ std::u16string DecodeTemplateFile(const std::string& bytes,
   // Without a mark: well-formed UTF-8 with something beyond ASCII is taken as
   // UTF-8 (an editor's default today). Shift-JIS text with Japanese in it is
   // practically never well-formed UTF-8, so it falls through to the code page.
-  if (HasByteAbove127(bytes) && text::DecodeUtf8(bytes, 0, true, out)) return out;
-  if (ansiToWide == nullptr) return DecodeLatin1(bytes);
-  return ansiToWide(bytes);
+  if (HasByteAbove127(bytes) && text::IsValidUtf8(bytes)) return utf8(bytes);
+  if (ansiToWide == nullptr) return text::FromLatin1(bytes);
+  return DecodeByLines(bytes, 0, ansiToWide);
 }
 
 // The reading follows the classic loop over a line-input file, step by step;
@@ -207,11 +200,11 @@ std::vector<std::u16string> ParseTemplateText(const std::u16string& text) {
   if (!AtEnd(reader)) line = ReadLine(reader);
   for (;;) {
     // Skip to the next header (everything before the first is preamble).
-    while (!IsHeader(line) && !AtEnd(reader)) line = ReadLine(reader);
+    while (!item_format::IsHeadItem(line) && !AtEnd(reader)) line = ReadLine(reader);
     if (AtEnd(reader)) break;
 
-    std::u16string entry(WithoutTrailingSpaces(line));
-    entry.append(kLabelEnd);
+    std::u16string entry(text::WithoutTrailingSpaces(line));
+    entry.append(kLabelSeparator);
     // The body is collected straight behind the label. Only the first kept
     // line can carry leading spaces of the body (blank lines are dropped, so
     // it holds something else too), and every kept line ends with CR LF, so
@@ -219,10 +212,10 @@ std::vector<std::u16string> ParseTemplateText(const std::u16string& text) {
     bool first = true;
     while (!AtEnd(reader)) {
       line = ReadLine(reader);
-      if (IsHeader(line)) break;
-      if (IsSeparator(line) || IsBlank(line)) continue;
-      std::u16string_view kept = WithoutTrailingSpaces(line);
-      if (first) kept = WithoutLeadingSpaces(kept);
+      if (item_format::IsHeadItem(line)) break;
+      if (IsSeparator(line) || text::IsBlank(line)) continue;
+      std::u16string_view kept = text::WithoutTrailingSpaces(line);
+      if (first) kept = text::WithoutLeadingSpaces(kept);
       first = false;
       entry.append(kept);
       entry.push_back(text::kCr);

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-constexpr std::size_t kTemplatePieceLength = 500;
 extern const char16_t kTemplateFilePath[];  // c:\vorn3\marlet.txt
 
 // The eleven built-in templates, label and SQL text, in list order.
@@ -18,7 +17,9 @@ std::vector<std::u16string> SplitTemplate(const std::u16string& entry);
 
 // Decodes the template file's bytes: a UTF-8 or UTF-16 LE byte-order mark
 // selects that encoding; otherwise valid UTF-8 holding a byte above 127 is
-// UTF-8; everything else is the ANSI code page (converted with ansiToWide).
+// UTF-8; everything else is the ANSI code page (converted with ansiToWide;
+// without one, byte by byte as Latin-1). The line breaks are found on the
+// bytes, before decoding: a broken character never joins two lines.
 std::u16string DecodeTemplateFile(const std::string& bytes,
                                   std::u16string (*ansiToWide)(const std::string&));
 

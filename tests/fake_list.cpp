@@ -51,6 +51,15 @@ bool ListGetCurrentText(std::u16string& out) {
   return true;
 }
 
+bool ListGetItemText(int index, std::u16string& out) {
+  fake::ListWorld& l = fake::g_list;
+  const int call = l.getItemTextCalls++;
+  if (l.getItemTextFails || call == l.failGetItemTextAt) return false;
+  if (index < 0 || index >= static_cast<int>(l.items.size())) return false;
+  out = l.items[static_cast<size_t>(index)];
+  return true;
+}
+
 WindowHandle Form1Handle() { return fake::g_list.handle; }
 
 void Form1Close() { ++fake::g_list.closeCount; }

@@ -22,17 +22,20 @@ struct ListWorld {
   std::u16string typed;               // the edit field's text when nothing is selected
 
   // Failure injection: the operation returns false and changes nothing.
-  // failSetSelectedAt / failGetCurrentTextAt fail only the n-th call (0-based,
+  // failSetSelectedAt / failGetCurrentTextAt / failGetItemTextAt fail only the n-th call (0-based,
   // counted since the reset); the plain flags fail every call.
   bool setSelectedFails = false;
   bool getCurrentTextFails = false;
+  bool getItemTextFails = false;
   int failSetSelectedAt = -1;
   int failGetCurrentTextAt = -1;
+  int failGetItemTextAt = -1;
 
   // Records.
   std::vector<int> selectionMoves;  // every index passed to ListSetSelectedIndex
   int setSelectedCalls = 0;
   int getCurrentTextCalls = 0;
+  int getItemTextCalls = 0;
   int closeCount = 0;               // Form1Close calls
   WindowHandle handle = 0x1234;     // what Form1Handle returns
 };

@@ -320,3 +320,9 @@ bool ReadFileBytes(const std::u16string& path, std::string& out) {
   out = it->second;
   return true;
 }
+
+bool WindowAnswers(WindowHandle window) {
+  fake::Record("WindowAnswers(" + std::to_string(window) + ")");
+  const auto& hung = State().hungWindows;
+  return std::find(hung.begin(), hung.end(), window) == hung.end();
+}

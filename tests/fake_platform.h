@@ -54,6 +54,9 @@ struct World {
   std::map<std::u16string, std::map<std::u16string, std::map<std::u16string, std::u16string>>> ini;
   std::intptr_t instanceHandle = 0x400000;
 
+  // Windows whose thread does not answer (WindowAnswers gives false).
+  std::vector<WindowHandle> hungWindows;
+
   // Called after each recorded call, for tests that change the world while
   // an operation runs (e.g. a window that closes during the settling wait).
   std::function<void(const std::string& call)> onCall;

@@ -7,6 +7,8 @@
 //                                    {"readable":bool,"formats":[ids],
 //                                     "text":".." or null}
 //   clipboard_tool get-units PATH    clipboard text -> raw UTF-16LE file
+//   clipboard_tool set-ansi PATH     the file's bytes as ANSI text only (CF_TEXT;
+//                                    the system offers CF_UNICODETEXT from it)
 //   clipboard_tool set-bitmap        a small picture only (CF_BITMAP)
 //   clipboard_tool empty             empties the clipboard
 //   clipboard_tool hold UNTIL_FILE   opens the clipboard, prints "holding",
@@ -22,10 +24,22 @@
 //                                    until UNTIL_FILE exists (at most two
 //                                    minutes); no other program can open PATH
 //                                    meanwhile
+//   clipboard_tool hang-owner PATH SECONDS UNTIL_FILE
+//   clipboard_tool hang-delayed PATH SECONDS UNTIL_FILE
+//                                    a clipboard owner that stops answering:
+//                                    puts the UTF-8 file's text on the
+//                                    clipboard (hang-delayed: as a promise,
+//                                    rendered only when asked for), prints
+//                                    "hanging", handles no message for SECONDS,
+//                                    prints "awake", then serves the clipboard
+//                                    until UNTIL_FILE exists (at most two
+//                                    minutes)
 //   clipboard_tool close [TITLE]     posts WM_CLOSE to that window
 //   clipboard_tool activate TITLE    brings that window to the front and waits
 //                                    until it is there
 //   clipboard_tool is-front TITLE    succeeds when that window is in front
+//   clipboard_tool minimize TITLE    minimises that window and waits until it is
+//   clipboard_tool is-minimized TITLE  succeeds when that window is minimised
 // (post-all and the last three fail when there is no such window).
 //
 // Files are used for text because non-ASCII arguments arrive corrupted under
@@ -171,6 +185,26 @@ int GetUnits(const wchar_t* path) {
   return WriteWholeFile(path, c.text.data(), c.text.size() * sizeof(wchar_t)) ? 0 : 1;
 }
 
+int SetAnsiFile(const wchar_t* path) {
+  std::string bytes;
+  if (!ReadWholeFile(path, bytes)) return 1;
+  HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, bytes.size() + 1);
+  if (!mem) return 1;
+  char* p = static_cast<char*>(GlobalLock(mem));
+  std::memcpy(p, bytes.data(), bytes.size());
+  p[bytes.size()] = 0;
+  GlobalUnlock(mem);
+  bool ok = false;
+  for (int attempt = 0; attempt < 50 && !ok; ++attempt) {  // as in SetUnits
+    if (attempt > 0) Sleep(20);
+    if (!OpenClipboardPatiently()) break;
+    ok = EmptyClipboard() && SetClipboardData(CF_TEXT, mem) != nullptr;
+    CloseClipboard();
+  }
+  if (!ok) GlobalFree(mem);
+  return ok ? 0 : 1;
+}
+
 int SetBitmap() {
   HDC screen = GetDC(nullptr);
   HBITMAP bitmap = CreateCompatibleBitmap(screen, 16, 16);
@@ -237,6 +271,76 @@ int LockFileUntil(const wchar_t* path, const wchar_t* untilFile) {
   return 0;
 }
 
+// The hanging owner: a window of its own that renders the promised text when
+// asked, and leaves the text behind when it goes.
+std::wstring g_promised;
+
+HGLOBAL TextMemory(const std::wstring& units) {
+  HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, (units.size() + 1) * sizeof(wchar_t));
+  if (!mem) return nullptr;
+  wchar_t* p = static_cast<wchar_t*>(GlobalLock(mem));
+  std::memcpy(p, units.data(), units.size() * sizeof(wchar_t));
+  p[units.size()] = 0;
+  GlobalUnlock(mem);
+  return mem;
+}
+
+LRESULT CALLBACK HangingOwnerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_RENDERFORMAT:
+      if (wParam == CF_UNICODETEXT) SetClipboardData(CF_UNICODETEXT, TextMemory(g_promised));
+      return 0;
+    case WM_RENDERALLFORMATS:
+      if (OpenClipboard(hwnd)) {
+        if (GetClipboardOwner() == hwnd) SetClipboardData(CF_UNICODETEXT, TextMemory(g_promised));
+        CloseClipboard();
+      }
+      return 0;
+  }
+  return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+int HangingOwner(const wchar_t* path, const wchar_t* seconds, const wchar_t* untilFile, bool delayed) {
+  std::string bytes;
+  if (!ReadWholeFile(path, bytes)) return 1;
+  if (!bytes.empty()) {
+    int n = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    g_promised.resize(n > 0 ? n : 0);
+    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), &g_promised[0], n);
+  }
+  WNDCLASSW wc = {};
+  wc.lpfnWndProc = HangingOwnerProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"clipboard_tool_hanging_owner";
+  if (!RegisterClassW(&wc)) return 1;
+  HWND owner = CreateWindowExW(0, wc.lpszClassName, L"hanging owner", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                               wc.hInstance, nullptr);
+  if (!owner) return 1;
+  bool ok = false;
+  for (int attempt = 0; attempt < 250 && !ok; ++attempt) {
+    if (attempt > 0) Sleep(20);
+    if (!OpenClipboard(owner)) continue;
+    // A promise (no data) gives no handle back: its format is there instead.
+    ok = EmptyClipboard() &&
+         (SetClipboardData(CF_UNICODETEXT, delayed ? nullptr : TextMemory(g_promised)) != nullptr ||
+          (delayed && IsClipboardFormatAvailable(CF_UNICODETEXT)));
+    CloseClipboard();
+  }
+  if (!ok) return 1;
+  std::printf("hanging\n");
+  std::fflush(stdout);
+  Sleep(static_cast<DWORD>(std::wcstoul(seconds, nullptr, 10) * 1000));
+  std::printf("awake\n");
+  std::fflush(stdout);
+  for (int i = 0; i < 6000 && GetFileAttributesW(untilFile) == INVALID_FILE_ATTRIBUTES; ++i) {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
+  DestroyWindow(owner);
+  return 0;
+}
+
 HWND FindByTitle(const wchar_t* title) { return FindWindowW(nullptr, title ? title : L"Oracle SQL*Plus"); }
 
 struct PostAll {
@@ -285,6 +389,19 @@ int Activate(const wchar_t* title) {
   return 1;
 }
 
+int Minimize(const wchar_t* title) {
+  HWND window = FindByTitle(title);
+  if (!window) return 1;
+  ShowWindow(window, SW_MINIMIZE);
+  for (int attempt = 0; attempt < 500 && !IsIconic(window); ++attempt) Sleep(20);
+  return IsIconic(window) ? 0 : 1;
+}
+
+int IsMinimized(const wchar_t* title) {
+  HWND window = FindByTitle(title);
+  return window && IsIconic(window) ? 0 : 1;
+}
+
 int IsFront(const wchar_t* title) {
   HWND window = FindByTitle(title);
   return window && GetForegroundWindow() == window ? 0 : 1;
@@ -295,19 +412,25 @@ int Dispatch(int argc, wchar_t** argv) {
   std::wstring command = argv[1];
   const wchar_t* arg = argc > 2 ? argv[2] : nullptr;
   const wchar_t* arg2 = argc > 3 ? argv[3] : nullptr;
+  const wchar_t* arg3 = argc > 4 ? argv[4] : nullptr;
   if (command == L"set-file" && arg) return SetFile(arg);
   if (command == L"set-units" && arg) return SetUnitsFile(arg);
   if (command == L"get-file" && arg) return GetFile(arg);
   if (command == L"get-units" && arg) return GetUnits(arg);
+  if (command == L"set-ansi" && arg) return SetAnsiFile(arg);
   if (command == L"set-bitmap") return SetBitmap();
   if (command == L"empty") return Empty();
   if (command == L"hold" && arg) return Hold(arg);
   if (command == L"post" && arg) return Post(arg, arg2);
   if (command == L"post-all" && arg) return PostToAll(arg, arg2);
   if (command == L"lock-file" && arg && arg2) return LockFileUntil(arg, arg2);
+  if (command == L"hang-owner" && arg && arg2 && arg3) return HangingOwner(arg, arg2, arg3, false);
+  if (command == L"hang-delayed" && arg && arg2 && arg3) return HangingOwner(arg, arg2, arg3, true);
   if (command == L"close") return Close(arg);
   if (command == L"activate" && arg) return Activate(arg);
   if (command == L"is-front" && arg) return IsFront(arg);
+  if (command == L"minimize" && arg) return Minimize(arg);
+  if (command == L"is-minimized" && arg) return IsMinimized(arg);
   return 2;
 }
 
@@ -316,9 +439,10 @@ int Dispatch(int argc, wchar_t** argv) {
 int wmain(int argc, wchar_t** argv) {
   int result = Dispatch(argc, argv);
   if (result == 2) {
-    std::fprintf(stderr, "usage: clipboard_tool set-file|set-units|get-file|get-units PATH | set-bitmap | empty | "
+    std::fprintf(stderr, "usage: clipboard_tool set-file|set-units|set-ansi|get-file|get-units PATH | set-bitmap | empty | "
                          "hold UNTIL_FILE | post ID [TITLE] | post-all ID [TITLE] | lock-file PATH UNTIL_FILE | "
-                         "close [TITLE] | activate TITLE | is-front TITLE\n");
+                         "hang-owner|hang-delayed PATH SECONDS UNTIL_FILE | close [TITLE] | activate TITLE | "
+                         "is-front|minimize|is-minimized TITLE\n");
   }
   // The result also goes to stdout: a program started in a Wine virtual
   // desktop (wine explorer /desktop=...) does not pass its exit code on.

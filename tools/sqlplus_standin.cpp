@@ -23,6 +23,12 @@
 //   --close-after-activations N  close the window after the N-th activation
 //                                counted from "ready"...
 //   --close-delay-ms MS          ...this many milliseconds later (default 0)
+//   --hang-ms MS                 WM_COMMAND 778
+//                                makes the window stop answering for MS
+//                                milliseconds (default 20000), as a busy or
+//                                hung SQL*Plus does; logged before and after:
+//                                  {"event":"hang","t":..}
+//                                  {"event":"awake","t":..}
 // t is in seconds of the QueryPerformanceCounter clock, the same clock in
 // every process of the machine (under Wine: the host's CLOCK_MONOTONIC_RAW).
 #include <windows.h>
@@ -38,6 +44,7 @@
 namespace {
 
 constexpr UINT kPasteCommand = 201;
+constexpr UINT kHangCommand = 778;
 constexpr UINT kReadyMessage = WM_APP + 1;
 constexpr UINT_PTR kCloseTimer = 1;
 constexpr size_t kMaxKeptRows = 400;        // logical lines kept for display
@@ -54,6 +61,7 @@ struct Options {
   std::wstring logPath;
   long closeAfterActivations = 0;
   long closeDelayMs = 0;
+  long hangMs = 20000;
 };
 
 Options g_options;
@@ -240,6 +248,11 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
       if (LOWORD(wParam) == kPasteCommand) {
         Receive(hwnd, "command");
+      } else if (LOWORD(wParam) == kHangCommand) {
+        // The thread neither handles messages nor answers them meanwhile.
+        LogEvent("hang");
+        Sleep(static_cast<DWORD>(g_options.hangMs));
+        LogEvent("awake");
       } else {
         char buf[96];
         std::snprintf(buf, sizeof buf, "{\"event\":\"command\",\"id\":%u,\"t\":%.6f}",
@@ -339,6 +352,8 @@ bool ParseOptions(int argc, wchar_t** argv) {
       g_options.closeAfterActivations = std::wcstol(argv[++i], nullptr, 10);
     } else if (a == L"--close-delay-ms" && hasValue) {
       g_options.closeDelayMs = std::wcstol(argv[++i], nullptr, 10);
+    } else if (a == L"--hang-ms" && hasValue) {
+      g_options.hangMs = std::wcstol(argv[++i], nullptr, 10);
     } else {
       return false;
     }
@@ -352,7 +367,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   if (!ParseOptions(__argc, __wargv)) {
     MessageBoxW(nullptr,
                 L"sqlplus_standin [--class NAME] [--title TEXT] [--pos X Y] [--log PATH] "
-                L"[--close-after-activations N] [--close-delay-ms MS]",
+                L"[--close-after-activations N] [--close-delay-ms MS] [--hang-ms MS]",
                 kTitle, MB_OK);
     return 2;
   }

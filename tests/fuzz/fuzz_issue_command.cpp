@@ -108,6 +108,7 @@ struct Scenario {
   std::u16string replacement;
   int failSetSelectedAt = -1;
   int failGetCurrentTextAt = -1;
+  int failGetItemTextAt = -1;
   bool sqlPlusPresent = true;
   bool keystrokeMode = false;
   bool activationFails = false;
@@ -208,6 +209,7 @@ Scenario Build(FuzzedDataProvider& in) {
   if (in.ConsumeIntegralInRange<int>(0, 5) == 0) {
     s.failSetSelectedAt = in.ConsumeIntegralInRange<int>(-1, 4);
     s.failGetCurrentTextAt = in.ConsumeIntegralInRange<int>(-1, 4);
+    s.failGetItemTextAt = in.ConsumeIntegralInRange<int>(-1, 4);
   }
   s.sqlPlusPresent = in.ConsumeIntegralInRange<int>(0, 7) != 0;
   s.keystrokeMode = in.ConsumeBool();
@@ -253,11 +255,12 @@ void Fail(const char* what, const std::string& detail) {
                text::ToUtf8(s.typed).c_str());
   std::fprintf(stderr,
                "  input answer %d: %s; message answer %d: %d; clipboard write/read failure masks %u/%u; "
-               "replaced on read %d: %s\n  list failures at select %d, read %d; SQL*Plus %d, keystrokes %d, "
+               "replaced on read %d: %s\n  list failures at select %d, read %d, item read %d; SQL*Plus %d, "
+               "keystrokes %d, "
                "activation fails %d\n",
                s.hasInputAnswer, text::ToUtf8(s.inputAnswer).c_str(), s.hasMessageAnswer, s.messageAnswer,
                s.writeFailMask, s.readFailMask, s.replaceOnRead, text::ToUtf8(s.replacement).c_str(),
-               s.failSetSelectedAt, s.failGetCurrentTextAt, s.sqlPlusPresent, s.keystrokeMode, s.activationFails);
+               s.failSetSelectedAt, s.failGetCurrentTextAt, s.failGetItemTextAt, s.sqlPlusPresent, s.keystrokeMode, s.activationFails);
   for (std::size_t k = 0; k < s.items.size(); ++k) {
     std::fprintf(stderr, "  item %zu (template %d): %s\n", k, s.origin[k], text::ToUtf8(s.items[k]).c_str());
   }
@@ -310,6 +313,7 @@ void Run(const Scenario& s) {
   fake::ListWorld& list = fake::List();
   list.failSetSelectedAt = s.failSetSelectedAt;
   list.failGetCurrentTextAt = s.failGetCurrentTextAt;
+  list.failGetItemTextAt = s.failGetItemTextAt;
 
   fake::World& w = fake::State();
   if (s.sqlPlusPresent) {
@@ -327,6 +331,29 @@ void Run(const Scenario& s) {
   Command1_Click();
 
   w.onCall = nullptr;
+}
+
+// Where the selection ends when the walk selects every item it looks at:
+// up from the selected item to a head item (or item 0), then down over the
+// pieces to the next head item or the list's end.
+int StepByStepSelection(const Scenario& s) {
+  int selected = s.selected;
+  const std::u16string current = selected >= 0 ? s.items[selected] : s.typed;
+  const auto isHead = [](const std::u16string& t) { return !t.empty() && t[0] == kHead; };
+  if (!isHead(current)) {
+    bool found = false;
+    for (int i = selected; i >= 0 && !found; --i) {
+      selected = i;
+      found = isHead(s.items[i]);
+    }
+    if (!found && text::Trim(current).empty()) return selected;
+  }
+  if (selected < 0) return selected;
+  for (int i = selected + 1; i < static_cast<int>(s.items.size()); ++i) {
+    selected = i;
+    if (isHead(s.items[i])) break;
+  }
+  return selected;
 }
 
 void Check(const Scenario& s) {
@@ -364,7 +391,8 @@ void Check(const Scenario& s) {
 
   // A failure before the check point must stop the command.
   const bool listFailed = (s.failSetSelectedAt >= 0 && s.failSetSelectedAt < list.setSelectedCalls) ||
-                          (s.failGetCurrentTextAt >= 0 && s.failGetCurrentTextAt < list.getCurrentTextCalls);
+                          (s.failGetCurrentTextAt >= 0 && s.failGetCurrentTextAt < list.getCurrentTextCalls) ||
+                          (s.failGetItemTextAt >= 0 && s.failGetItemTextAt < list.getItemTextCalls);
   // (A selected index past the last item, which the real list never reports,
   // is only checked for the general shape above: the fake then shows the
   // typed text as the selected item's.)
@@ -423,8 +451,14 @@ void Check(const Scenario& s) {
 
   // Exact outcomes where no failure was injected.
   const bool noFailures =
-      s.failSetSelectedAt < 0 && s.failGetCurrentTextAt < 0 && s.writeFailMask == 0 && s.readFailMask == 0;
+      s.failSetSelectedAt < 0 && s.failGetCurrentTextAt < 0 && s.failGetItemTextAt < 0 && s.writeFailMask == 0 &&
+      s.readFailMask == 0;
   if (!noFailures) return;
+
+  if (s.selected < static_cast<int>(s.items.size())) {
+    CHECK(list.selected == StepByStepSelection(s), "the selection did not end where an item-by-item walk leaves it",
+          std::to_string(list.selected) + " instead of " + std::to_string(StepByStepSelection(s)));
+  }
 
   if (s.selected == -1) {
     // Typed text.

@@ -5,6 +5,9 @@
 //   units unchanged; without a mark, well-formed UTF-8 beyond ASCII is UTF-8
 //   and anything else goes through the ANSI converter (here a fake one whose
 //   result tells it apart), or Latin-1 without a converter;
+// - line breaks survive decoding: with a converter that, like code page 932,
+//   takes the byte after a lead byte as its second byte, an ANSI file still
+//   decodes to as many CRs as it holds CR bytes;
 // - parsing: the items equal those of a plain line-by-line reading of the
 //   file (header, separator, blank, body; a header on the last line gives no
 //   template); every first piece begins with "■" and holds at most 500 code
@@ -23,14 +26,15 @@
 
 #include "fake_list.h"
 #include "fake_platform.h"
+#include "template_format.h"
 #include "templates.h"
 #include "text.h"
 
 namespace {
 
-constexpr char16_t kHead = u'\u25A0';  // ■
-constexpr std::size_t kPiece = 500;
-const std::u16string kIndent = u"   ";
+constexpr char16_t kHead = item_format::kHeadMark;
+constexpr std::size_t kPiece = item_format::kPieceLength;
+const std::u16string kIndent(item_format::kContinuationIndent);
 
 const std::string* g_input = nullptr;
 
@@ -59,6 +63,23 @@ std::u16string MarkedAnsi(const std::string& bytes) {
 std::u16string Latin1(const std::string& bytes) {
   std::u16string out;
   for (const char c : bytes) out.push_back(static_cast<unsigned char>(c));
+  return out;
+}
+
+// A double-byte code page in miniature: a byte from 0x81 up takes the next
+// byte, whatever it is, as its second byte (a CR included, as the system's
+// converter does).
+std::u16string PairingAnsi(const std::string& bytes) {
+  std::u16string out;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const unsigned char b = static_cast<unsigned char>(bytes[i]);
+    if (b < 0x81) {
+      out.push_back(b);
+    } else {
+      out.push_back(i + 1 < bytes.size() ? u'\u3013' : u'\u30FB');
+      ++i;
+    }
+  }
   return out;
 }
 
@@ -96,6 +117,11 @@ void CheckDecoding(const std::string& bytes) {
     CHECK(withConverter == text::FromUtf8(bytes), "UTF-8 file (without mark) decoded wrongly", withConverter);
     CHECK(withConverter == withoutConverter, "a UTF-8 file depends on the ANSI converter", withConverter);
   } else {
+    std::size_t crBytes = 0;
+    for (const char c : bytes) crBytes += c == '\r';
+    std::size_t crUnits = 0;
+    for (const char16_t c : DecodeTemplateFile(bytes, PairingAnsi)) crUnits += c == u'\r';
+    CHECK(crUnits == crBytes, "a line break was lost in decoding", DecodeTemplateFile(bytes, PairingAnsi));
     CHECK(withConverter == expectedAnsi, "ANSI file not decoded by the converter", withConverter);
     CHECK(withoutConverter == Latin1(bytes), "ANSI file without converter not read as Latin-1", withoutConverter);
   }

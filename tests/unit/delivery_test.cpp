@@ -163,6 +163,22 @@ TEST_F(Delivery, KeystrokeIsNeverTypedIntoAnotherProgram) {
   EXPECT_EQ(fake::Count("PostMessageW(77,273,201,0)"), 1);
 }
 
+TEST_F(Delivery, AHungSqlPlusIsNeitherActivatedNorTypedIntoButGetsThePasteCommand) {
+  for (const bool settle : {false, true}) {
+    fake::Reset();
+    SqlPlusRunning();
+    Active(u"yes");
+    fake::State().hungWindows = {kSqlPlus};
+    DeliverToSqlPlus(u"x;\r\n", kOwn, settle);
+    EXPECT_EQ(Actions(), (std::vector<std::string>{
+                             "ClipboardSetText(x;\r\n)",
+                             "FindWindowW(sqlplusWClass,Oracle SQL*Plus)",
+                             "GetPrivateProfileStringW(sql plus,active,,200,c:\\vorn3\\tovrin.ini)",
+                             "PostMessageW(77,273,201,0)",
+                         }));
+  }
+}
+
 TEST_F(Delivery, SqlPlusClosingDuringTheSettlingWaitEndsQuietly) {
   SqlPlusRunning();
   Active(u"yes");

@@ -312,8 +312,10 @@ TEST_F(IssueCommand, ContinuationPieceWalksUpToItsHeadAndSendsTheWholeTemplate) 
   Issue(items, 13);
   ExpectSent(T(u"select a,b,c from t;⏎"));
   EXPECT_EQ(Boxes(), 0);
-  // Up from 13 to the head at 11, then down over the pieces to the next head.
-  EXPECT_EQ(fake::List().selectionMoves, (std::vector<int>{13, 12, 11, 12, 13, 14}));
+  // Up from 13 to the head at 11, then down over the pieces to the next
+  // head: the selection moves once, to where that walk ends.
+  EXPECT_EQ(fake::List().selectionMoves, (std::vector<int>{14}));
+  EXPECT_EQ(fake::List().selected, 14);
 }
 
 TEST_F(IssueCommand, HeadItemGathersItsPiecesUpToTheListsEnd) {
@@ -321,7 +323,7 @@ TEST_F(IssueCommand, HeadItemGathersItsPiecesUpToTheListsEnd) {
   const auto items = WithBuiltIns({u"■Long: select 1\r", u"   \n  from dual\r\n", u"   where 1 = 1"});
   Issue(items, 11);
   ExpectSent(T(u"select 1⏎  from dual⏎where 1 = 1⏎;⏎"));
-  EXPECT_EQ(fake::List().selectionMoves, (std::vector<int>{12, 13}));
+  EXPECT_EQ(fake::List().selectionMoves, (std::vector<int>{13}));
 }
 
 TEST_F(IssueCommand, HeadItemWithAnEditLabelAndPiecesIsEditedWhole) {
@@ -378,24 +380,30 @@ TEST_F(IssueCommand, ClipboardFailureDuringThePassClosesWithoutSending) {
 
 TEST_F(IssueCommand, ListFailuresCloseWithoutSending) {
   const auto items = WithBuiltIns({u"■Long: select 1", u"   from dual;"});
-  // Selecting the piece while gathering fails.
+  // Moving the selection to the piece after gathering fails.
   fake::ResetList(items, 11);
   fake::List().failSetSelectedAt = 0;
   Command1_Click();
   ExpectClosedWithoutSending();
 
-  // Reading the piece's text fails (the first read is the current text, the
-  // second the head's).
+  // Reading the current text fails.
   SetUp();
   fake::ResetList(items, 11);
-  fake::List().failGetCurrentTextAt = 2;
+  fake::List().failGetCurrentTextAt = 0;
   Command1_Click();
   ExpectClosedWithoutSending();
 
-  // Selecting the head fails while walking up from the piece.
+  // Reading the piece's text fails (the first item read is the head's).
+  SetUp();
+  fake::ResetList(items, 11);
+  fake::List().failGetItemTextAt = 1;
+  Command1_Click();
+  ExpectClosedWithoutSending();
+
+  // Reading the head's text fails while walking up from the piece.
   SetUp();
   fake::ResetList(items, 12);
-  fake::List().failSetSelectedAt = 1;
+  fake::List().failGetItemTextAt = 1;
   Command1_Click();
   ExpectClosedWithoutSending();
 }
@@ -407,7 +415,7 @@ TEST_F(IssueCommand, SelectedIndexPastTheEndNeitherCrashesNorHangs) {
     fake::ResetList(kBuiltIns, selected, u"   select 1");
     Command1_Click();
     ExpectClosedWithoutSending();
-    EXPECT_LE(fake::List().setSelectedCalls, 11);
+    EXPECT_LE(fake::List().setSelectedCalls + fake::List().getItemTextCalls, 12);
   }
 }
 

@@ -230,6 +230,30 @@ TEST(DecodeTemplateFile, DamagedUnicodeFilesDecodeWithoutLoss) {
   EXPECT_EQ(DecodeTemplateFile(odd, nullptr), (std::u16string{0xD800, u'A', 0xFFFD}));
 }
 
+TEST(DecodeTemplateFile, ABrokenCharacterStaysInItsOwnLine) {
+  // A Shift-JIS lead byte (0x82) with nothing after it, at the end of a line
+  // ended by CR LF, by a lone CR, and at the end of the file. The code page's
+  // decoder takes the next byte as the character's second byte; given the CR,
+  // the header below would join the template above it.
+  const std::string sjis =
+      "\x81\xA1" "A\r\n-- \x82\r\n"
+      "\x81\xA1" "B\r-- \x82\r"
+      "\x81\xA1" "C\r\nselect 3;\r\n"
+      "\x81\xA1" "D\r\nx \x82";
+  EXPECT_EQ(ParseTemplateText(DecodeTemplateFile(sjis, FakeCp932ToWide)),
+            (Items{u"■A: -- ・\r\n", u"■B: -- ・\r\n", u"■C: select 3;\r\n", u"■D: x ・\r\n"}));
+
+  // The same in UTF-8 with its mark: a cut-short sequence before each break
+  // and at the end becomes U+FFFD in its line.
+  const std::string utf8 =
+      "\xEF\xBB\xBF"
+      "\xE2\x96\xA0" "A\r\n-- \xE5\x8F\r\n"
+      "\xE2\x96\xA0" "B\r-- \xE5\r"
+      "\xE2\x96\xA0" "C\r\nselect 3;\r\n\r\n\xE5\x8F";
+  EXPECT_EQ(ParseTemplateText(DecodeTemplateFile(utf8, nullptr)),
+            (Items{u"■A: -- \uFFFD\uFFFD\r\n", u"■B: -- \uFFFD\r\n", u"■C: select 3;\r\n\uFFFD\uFFFD\r\n"}));
+}
+
 TEST(DecodeTemplateFile, NulBytesAreKeptAsCharacters) {
   const std::string withNul("\xE2\x96\xA0" "A\r\nx\0y\r\n", 11);
   const std::u16string decoded = DecodeTemplateFile(withNul, nullptr);

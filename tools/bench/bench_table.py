@@ -26,6 +26,10 @@ The figures:
 - marlet's start to its window shown, empty template file and 10,000
   templates, beside minimal_window's start to its window shown, all timed by
   tests/window_probe.exe from the creation of the process;
+- marlet's send of one huge template (1 MB and 10 MB on one body line, 2,000
+  and 20,000 list items), from the Return key to the stand-in's receipt,
+  beside tovrin's start to receipt of the same text from the clipboard
+  (tools/bench/marlet_big_send.py, one run each);
   (times under Wine: the fastest run decides, as the one that the machine's
   other load disturbed least; the median is shown beside it)
 - the size of marlet.exe and tovrin.exe, the DLLs they import (system or
@@ -153,6 +157,17 @@ def marlet_startup(win, logs, runs):
     if "marlet_empty" not in figures or "marlet_10k" not in figures:
         raise RuntimeError("could not read both start-up times from %s" % path)
     return figures
+
+
+def big_send(win, logs):
+    """Runs marlet_big_send.py; its figures in ms."""
+    out = os.path.join(logs, "marlet_big_send.json")
+    with open(os.path.join(logs, "marlet_big_send.txt"), "w") as text:
+        subprocess.run([sys.executable, os.path.join(HERE, "marlet_big_send.py"), win, "--json", out],
+                       stdout=text, stderr=subprocess.STDOUT, check=True, timeout=1800)
+    with open(out) as f:
+        data = json.load(f)
+    return {key: value * 1000 for key, value in data.items()}
 
 
 # Wine: the window baseline and the peak working sets, in one rig of our own ---------
@@ -320,6 +335,17 @@ def rows_from(figures, files):
     wine_row("marlet start->shown, 10,000 templates / empty file", "marlet_10k", "marlet_empty", "<= 2.00",
              lambda r: r <= 2.0)
 
+    row("marlet send of a 1 MB template / tovrin reading it from the clipboard", "marlet_send_1mb",
+        "tovrin_read_1mb", "ms")
+    row("marlet send of a 10 MB template / tovrin reading it from the clipboard", "marlet_send_10mb",
+        "tovrin_read_10mb", "ms")
+    row("marlet send of a 10 MB template / of a 1 MB template", "marlet_send_10mb", "marlet_send_1mb", "ms",
+        "<= 10.00", lambda r: r <= 10.0)
+    if g("marlet_send_10mb") is not None:
+        value = g("marlet_send_10mb")
+        rows.append(("marlet send of a 10 MB template", fmt(value, "ms"), "5000 ms", "%.2f" % (value / 5000),
+                     "<= 5 s", met(value <= 5000)))
+
     for exe in (MARLET, TOVRIN):
         name = os.path.basename(exe)
         info = files.get(exe)
@@ -374,6 +400,8 @@ def main():
          lambda: figures.update(tovrin_latency(win, logs, 3 * args.runs))),
         ("marlet start-up under Wine (tools/bench/marlet_startup.py)",
          lambda: figures.update(marlet_startup(win, logs, args.runs))),
+        ("huge template sends under Wine (tools/bench/marlet_big_send.py)",
+         lambda: figures.update(big_send(win, logs))),
         ("window baseline and peak working sets under Wine",
          lambda: figures.update(wine_figures(win, logs, args.runs))),
         ("program files", lambda: files.update((exe, program_file(win, exe)) for exe in (MARLET, TOVRIN))),
