@@ -64,3 +64,40 @@ std::u16string WindowTitle(WindowHandle window);
 // Reads a whole file into `out`. False when it cannot be opened or read
 // (missing, locked, a directory).
 bool ReadFileBytes(const std::u16string& path, std::string& out);
+
+// Console programs ----------------------------------------------------------
+// A console program's window is its console's (conhost.exe's or a terminal's),
+// known only while attached to that console. Text reaches such a program by
+// key presses written to its console's input.
+#include <vector>
+
+#include "console_choice.h"
+#include "console_keys.h"
+
+// The running programs whose executable file name is exeName (any letter
+// case) and that have a console, each with its console's window and that
+// window's place in the Z order. Programs that cannot be opened or whose
+// console cannot be attached (another user's, an elevated one) are left out
+// without a word.
+std::vector<ConsoleProcess> FindConsoleProcesses(const std::u16string& exeName);
+
+// Attaches this program to the console of `process` (leaving any console of
+// its own first) and opens that console's input. The console's control events
+// (Ctrl+C, Ctrl+Break) are ignored while attached. False, and not attached,
+// when the process has ended, its id now belongs to another process, or its
+// console cannot be attached or opened.
+bool AttachToConsoleOf(const ConsoleProcess& process);
+
+// Types the keys into the attached console's input, in order, in pieces of
+// bounded size; stops as soon as the attached process has ended, so that the
+// rest never reaches another program of the same console. Returns at once:
+// the keys wait in the input until the program reads them. False when not
+// all of them were written.
+bool TypeIntoConsole(const std::vector<ConsoleKey>& keys);
+
+// Closes the console input and leaves the console.
+void DetachFromConsole();
+
+// Brings a top-level window to the front by its handle, without waiting.
+// False when it does not exist or could not be brought forward.
+bool ActivateWindow(WindowHandle window);
