@@ -1,18 +1,21 @@
 #include "console_keys.h"
 
-std::vector<ConsoleKey> ConsoleKeysFor(const std::u16string& text) {
-  std::vector<ConsoleKey> keys;
-  keys.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
+std::size_t AppendConsoleKeys(const std::u16string& text, std::size_t from, std::size_t maxKeys,
+                              std::vector<ConsoleKey>& out) {
+  std::size_t i = from;
+  for (std::size_t added = 0; i < text.size() && added < maxKeys; ++i) {
     const char16_t unit = text[i];
     if (unit == u'\r' || unit == u'\n') {
       if (unit == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
-      keys.push_back({u'\r', kVirtualKeyReturn});
+      out.push_back({u'\r', kVirtualKeyReturn});
     } else if (unit == u'\t') {
-      keys.push_back({unit, kVirtualKeyTab});
+      out.push_back({unit, kVirtualKeyTab});
     } else if (unit >= 0x20) {
-      keys.push_back({unit, 0});
+      out.push_back({unit, 0});
+    } else {
+      continue;
     }
+    ++added;
   }
-  return keys;
+  return i;
 }

@@ -12,10 +12,6 @@
 
 namespace {
 
-// Key presses written per call: bounds the record buffer, and lets the
-// typing stop soon after the receiving program ends.
-constexpr std::size_t kKeysPerWrite = 4096;
-
 // Guards the walk through the window list against a list that keeps
 // changing under it.
 constexpr int kMaxWindowsWalked = 100000;
@@ -161,37 +157,29 @@ bool AttachToConsoleOf(const ConsoleProcess& target) {
 }
 
 bool TypeIntoConsole(const std::vector<ConsoleKey>& keys) {
-  if (g_input == INVALID_HANDLE_VALUE || g_process == nullptr) return false;
+  if (g_input == INVALID_HANDLE_VALUE || g_process == nullptr || !Running(g_process)) return false;
   const WORD returnScan = static_cast<WORD>(MapVirtualKeyW(VK_RETURN, MAPVK_VK_TO_VSC));
   const WORD tabScan = static_cast<WORD>(MapVirtualKeyW(VK_TAB, MAPVK_VK_TO_VSC));
-  std::vector<INPUT_RECORD> records;
-  records.reserve(kKeysPerWrite);
-  for (std::size_t start = 0; start < keys.size(); start += kKeysPerWrite) {
-    // Once the program has ended, its console may still serve another one
-    // (the command prompt it was started from): type nothing more.
-    if (!Running(g_process)) return false;
-    const std::size_t end = keys.size() - start > kKeysPerWrite ? start + kKeysPerWrite : keys.size();
-    records.clear();
-    for (std::size_t i = start; i < end; ++i) {
-      INPUT_RECORD record = {};
-      record.EventType = KEY_EVENT;
-      KEY_EVENT_RECORD& key = record.Event.KeyEvent;
-      key.bKeyDown = TRUE;
-      key.wRepeatCount = 1;
-      key.wVirtualKeyCode = keys[i].virtualKey;
-      key.wVirtualScanCode = keys[i].virtualKey == VK_RETURN ? returnScan : keys[i].virtualKey == VK_TAB ? tabScan : 0;
-      key.uChar.UnicodeChar = static_cast<WCHAR>(keys[i].unit);
-      records.push_back(record);
+  std::vector<INPUT_RECORD> records(keys.size());
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    INPUT_RECORD& record = records[i];
+    record = INPUT_RECORD();
+    record.EventType = KEY_EVENT;
+    KEY_EVENT_RECORD& key = record.Event.KeyEvent;
+    key.bKeyDown = TRUE;
+    key.wRepeatCount = 1;
+    key.wVirtualKeyCode = keys[i].virtualKey;
+    key.wVirtualScanCode = keys[i].virtualKey == VK_RETURN ? returnScan : keys[i].virtualKey == VK_TAB ? tabScan : 0;
+    key.uChar.UnicodeChar = static_cast<WCHAR>(keys[i].unit);
+  }
+  std::size_t done = 0;
+  while (done < records.size()) {
+    DWORD written = 0;
+    if (!WriteConsoleInputW(g_input, records.data() + done, static_cast<DWORD>(records.size() - done), &written) ||
+        written == 0) {
+      return false;
     }
-    std::size_t done = 0;
-    while (done < records.size()) {
-      DWORD written = 0;
-      if (!WriteConsoleInputW(g_input, records.data() + done, static_cast<DWORD>(records.size() - done), &written) ||
-          written == 0) {
-        return false;
-      }
-      done += written;
-    }
+    done += written;
   }
   return true;
 }

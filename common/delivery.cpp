@@ -67,6 +67,7 @@ void PasteByKeystroke(WindowHandle sqlPlus, bool settle) {
 // terminal) has no window of its own to look for.
 const char16_t kConsoleSqlPlus[] = u"sqlplus.exe";
 const char16_t kConsoleKey[] = u"console";  // "no" turns the console search off
+constexpr std::size_t kConsoleKeysPerPiece = 4096;
 
 // After both window searches found nothing: type the text into the console
 // of a running sqlplus.exe, if there is one. Keystroke mode brings the
@@ -92,7 +93,15 @@ void DeliverToConsoleSqlPlus(const std::u16string& text, WindowHandle ownWindow,
       }
     }
   }
-  TypeIntoConsole(ConsoleKeysFor(text));
+  // In pieces: a huge text never needs its keys all at once, and the typing
+  // stops with the first piece that does not go in.
+  std::vector<ConsoleKey> keys;
+  keys.reserve(kConsoleKeysPerPiece);
+  for (std::size_t next = 0; next < text.size();) {
+    keys.clear();
+    next = AppendConsoleKeys(text, next, kConsoleKeysPerPiece, keys);
+    if (!keys.empty() && !TypeIntoConsole(keys)) break;
+  }
   DetachFromConsole();
 }
 

@@ -88,11 +88,11 @@ std::vector<ConsoleProcess> FindConsoleProcesses(const std::u16string& exeName);
 // console cannot be attached or opened.
 bool AttachToConsoleOf(const ConsoleProcess& process);
 
-// Types the keys into the attached console's input, in order, in pieces of
-// bounded size; stops as soon as the attached process has ended, so that the
-// rest never reaches another program of the same console. Returns at once:
-// the keys wait in the input until the program reads them. False when not
-// all of them were written.
+// Types the keys into the attached console's input, in order, unless the
+// attached process has ended: then the console may serve another program
+// (the command prompt it was started from), and nothing is typed. Returns at
+// once: the keys wait in the input until the program reads them. False when
+// not all of them were written.
 bool TypeIntoConsole(const std::vector<ConsoleKey>& keys);
 
 // Closes the console input and leaves the console.

@@ -19,20 +19,38 @@ std::u16string Units(const std::vector<ConsoleKey>& keys) {
   return out;
 }
 
+// The keys for the whole text, taken in pieces of at most `piece` keys.
+std::vector<ConsoleKey> KeysFor(const std::u16string& text, std::size_t piece = 1u << 30) {
+  std::vector<ConsoleKey> keys;
+  for (std::size_t next = 0; next < text.size();) {
+    const std::size_t before = keys.size();
+    next = AppendConsoleKeys(text, next, piece, keys);
+    EXPECT_LE(keys.size() - before, piece);
+  }
+  return keys;
+}
+
 TEST(ConsoleKeys, OneKeyPerUnitEveryLineBreakOneEnterAndNoControlCharacters) {
+  using namespace std::string_literals;
   // CR LF, lone CR, lone LF, CR CR LF; a surrogate pair; Tab; Ctrl+C,
   // backspace, escape, NUL and DEL-range units.
-  using namespace std::string_literals;
   const std::u16string text = u"a\r\nb\rc\nd\r\r\n\u6c0f\U00020BB7\t\u0003\b\u001b\u0000e\u007f\uff76"s;
-  const std::vector<ConsoleKey> keys = ConsoleKeysFor(text);
-  EXPECT_EQ(Units(keys), u"a\rb\rc\rd\r\r\u6c0f\U00020BB7\te\u007f\uff76");
-  for (const ConsoleKey& k : keys) {
-    const std::uint16_t expected = k.unit == u'\r' ? kVirtualKeyReturn : k.unit == u'\t' ? kVirtualKeyTab : 0;
-    EXPECT_EQ(k.virtualKey, expected) << static_cast<int>(k.unit);
+  const std::u16string expected = u"a\rb\rc\rd\r\r\u6c0f\U00020BB7\te\u007f\uff76";
+  // Whole, and in pieces of every size: a CR LF is never split in two
+  // Enters, and no unit is lost or doubled at a piece's edge.
+  for (std::size_t piece : {std::size_t(1) << 30, std::size_t(1), std::size_t(2), std::size_t(3), std::size_t(5)}) {
+    const std::vector<ConsoleKey> keys = KeysFor(text, piece);
+    EXPECT_EQ(Units(keys), expected) << piece;
+    for (const ConsoleKey& k : keys) {
+      const std::uint16_t vk = k.unit == u'\r' ? kVirtualKeyReturn : k.unit == u'\t' ? kVirtualKeyTab : 0;
+      EXPECT_EQ(k.virtualKey, vk) << static_cast<int>(k.unit);
+    }
   }
-  EXPECT_TRUE(ConsoleKeysFor(u"").empty());
-  EXPECT_TRUE(ConsoleKeysFor(u"\u0003\u0000\u001f"s).empty());
-  EXPECT_EQ(Units(ConsoleKeysFor(u"\n\r")), u"\r\r");  // LF CR is two breaks
+  std::vector<ConsoleKey> keys;
+  EXPECT_EQ(AppendConsoleKeys(u"ab\r\ncd", 0, 3, keys), 4u);  // the piece ends after the whole CR LF
+  EXPECT_EQ(Units(keys), u"ab\r");
+  EXPECT_TRUE(KeysFor(u"\u0003\u0000\u001f"s).empty());
+  EXPECT_EQ(Units(KeysFor(u"\n\r")), u"\r\r");  // LF CR is two breaks
 }
 
 TEST(ConsoleChoice, HighestVisibleWindowElseLatestStart) {
@@ -173,6 +191,31 @@ TEST_F(ConsoleDelivery, AConsoleThatEndsBeforeOrWhileTypingGetsNothingElsewhere)
   EXPECT_EQ(Typed(0), u"");
   EXPECT_EQ(fake::Count("DetachFromConsole()"), 1);
   EXPECT_EQ(fake::State().attachedTo, 0u);
+}
+
+TEST_F(ConsoleDelivery, AHugeTextGoesInBoundedPiecesInOrderAndStopsWhenTheProgramEnds) {
+  std::u16string text;
+  for (int n = 0; text.size() < (1u << 20); ++n) text += u"insert into t values (" + text::FromUtf8(std::to_string(n)) + u");\r\n";
+  AddConsole(40, 1, 300, 0);
+  DeliverToSqlPlus(text, kOwn, false);
+  std::u16string expected;
+  for (char16_t c : text) {
+    if (c != u'\n') expected.push_back(c);
+  }
+  EXPECT_TRUE(Typed(0) == expected);
+  EXPECT_GE(fake::Count("TypeIntoConsole("), 200);
+  EXPECT_EQ(fake::Count("TypeIntoConsole(4096 keys)"), fake::Count("TypeIntoConsole(") - 1);
+
+  fake::Reset();
+  AddConsole(40, 1, 300, 0);
+  int pieces = 0;
+  fake::State().onCall = [&](const std::string& c) {
+    if (c.rfind("TypeIntoConsole", 0) == 0 && ++pieces == 3) fake::State().consoles[0].running = false;
+  };
+  DeliverToSqlPlus(text, kOwn, false);
+  EXPECT_EQ(fake::Count("TypeIntoConsole("), 3);  // the failing piece is the last tried
+  EXPECT_EQ(Typed(0).size(), 2u * 4096);
+  EXPECT_EQ(fake::Count("DetachFromConsole()"), 1);
 }
 
 TEST_F(ConsoleDelivery, FailedClipboardWriteTypesNothing) {
