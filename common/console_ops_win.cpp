@@ -194,7 +194,10 @@ void DetachFromConsole() {
 
 bool ActivateWindow(WindowHandle handle) {
   HWND window = wide::ToHwnd(handle);
-  if (window == nullptr || !IsWindow(window)) return false;
+  // An invisible window (the hidden stand-in window of a console that a
+  // terminal program shows) is not brought forward: it would take the focus
+  // away from every window the user can see.
+  if (window == nullptr || !IsWindow(window) || !IsWindowVisible(window)) return false;
   if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
   if (GetForegroundWindow() == window) return true;
   // Sharing input state with the thread in front lets this program pass

@@ -98,6 +98,7 @@ bool TypeIntoConsole(const std::vector<ConsoleKey>& keys);
 // Closes the console input and leaves the console.
 void DetachFromConsole();
 
-// Brings a top-level window to the front by its handle, without waiting.
-// False when it does not exist or could not be brought forward.
+// Brings a visible top-level window to the front by its handle, without
+// waiting. False when it does not exist, is not visible or could not be
+// brought forward.
 bool ActivateWindow(WindowHandle window);
