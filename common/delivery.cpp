@@ -1,5 +1,9 @@
 #include "delivery.h"
 
+#include <vector>
+
+#include "console_choice.h"
+#include "console_keys.h"
 #include "platform_ops.h"
 #include "settings.h"
 
@@ -66,6 +70,48 @@ void PasteByKeystroke(WindowHandle sqlPlus, bool settle) {
   PumpPendingEvents();
 }
 
+// SQL*Plus as a console program (sqlplus.exe in a command prompt or a
+// terminal) has no window of its own to look for.
+const char16_t kConsoleSqlPlus[] = u"sqlplus.exe";
+const char16_t kConsoleKey[] = u"console";  // "no" turns the console search off
+constexpr std::size_t kConsoleKeysPerPiece = 4096;
+
+// After both window searches found nothing: type the text into the console
+// of a running sqlplus.exe, if there is one. Keystroke mode brings the
+// console's window to the front first; either way the keys go into that
+// console's input and nowhere else.
+void DeliverToConsoleSqlPlus(const std::u16string& text, WindowHandle ownWindow, bool settle) {
+  const std::u16string iniName = GetIniName(ownWindow, kSettingsPath, kSettingsPath);
+  if (ReadIniString(iniName, kSettingsSection, kConsoleKey, true) == u"no") return;
+  const std::vector<ConsoleProcess> consoles = FindConsoleProcesses(kConsoleSqlPlus);
+  const int chosen = ChooseConsole(consoles);
+  if (chosen < 0) return;
+  const ConsoleProcess& target = consoles[static_cast<std::size_t>(chosen)];
+  const bool keystroke = ReadIniString(iniName, kSettingsSection, kSettingsKey, true) == u"yes";
+  if (!AttachToConsoleOf(target)) return;  // it ended meanwhile: the text stays on the clipboard
+  if (keystroke) {
+    ActivateWindow(target.consoleWindow);
+    PumpPendingEvents();
+    if (settle) {
+      const double start = MonotonicSeconds();
+      while (MonotonicSeconds() <= start + kSettleSeconds) {
+        ActivateWindow(target.consoleWindow);
+        PumpPendingEvents();
+      }
+    }
+  }
+  // In pieces: a huge text never needs its keys all at once, and the typing
+  // stops with the first piece that does not go in.
+  std::vector<ConsoleKey> keys;
+  keys.reserve(kConsoleKeysPerPiece);
+  for (std::size_t next = 0; next < text.size();) {
+    keys.clear();
+    next = AppendConsoleKeys(text, next, kConsoleKeysPerPiece, keys);
+    if (!keys.empty() && !TypeIntoConsole(keys)) break;
+  }
+  DetachFromConsole();
+}
+
 }  // namespace
 
 void DeliverToSqlPlus(const std::u16string& text, WindowHandle ownWindow, bool settle) {
@@ -77,7 +123,10 @@ void DeliverToSqlPlus(const std::u16string& text, WindowHandle ownWindow, bool s
   const std::u16string sqlPlusClass = kSqlPlusClass;
   WindowHandle sqlPlus = WinFindWindow(&sqlPlusClass, kSqlPlusTitle);
   if (sqlPlus == 0) sqlPlus = WinFindWindow(nullptr, kSqlPlusTitle);
-  if (sqlPlus == 0) return;
+  if (sqlPlus == 0) {
+    DeliverToConsoleSqlPlus(text, ownWindow, settle);
+    return;
+  }
 
   const std::u16string iniName = GetIniName(ownWindow, kSettingsPath, kSettingsPath);
   const std::u16string mode = ReadIniString(iniName, kSettingsSection, kSettingsKey, true);

@@ -1,6 +1,8 @@
 // Hands a statement text to a running SQL*Plus through the clipboard and its
 // main window, by keystroke (active=yes in the settings) or by its paste
-// command 201.
+// command 201. Without that window, a running console sqlplus.exe gets the
+// text typed into its console's input (console=no in the settings turns
+// this off).
 #pragma once
 
 #include <string>

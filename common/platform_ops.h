@@ -4,7 +4,10 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "console_choice.h"
+#include "console_keys.h"
 #include "platform_calls.h"
 
 // Message box styles and answers the programs use.
@@ -69,3 +72,37 @@ bool ReadFileBytes(const std::u16string& path, std::string& out);
 // exists); false when its thread is busy or hung, so that nothing should wait
 // on it.
 bool WindowAnswers(WindowHandle window);
+
+// Console programs ----------------------------------------------------------
+// A console program's window is its console's (conhost.exe's or a terminal's),
+// known only while attached to that console. Text reaches such a program by
+// key presses written to its console's input.
+
+// The running programs whose executable file name is exeName (any letter
+// case) and that have a console, each with its console's window and that
+// window's place in the Z order. Programs that cannot be opened or whose
+// console cannot be attached (another user's, an elevated one) are left out
+// without a word.
+std::vector<ConsoleProcess> FindConsoleProcesses(const std::u16string& exeName);
+
+// Attaches this program to the console of `process` (leaving any console of
+// its own first) and opens that console's input. The console's control events
+// (Ctrl+C, Ctrl+Break) are ignored while attached. False, and not attached,
+// when the process has ended, its id now belongs to another process, or its
+// console cannot be attached or opened.
+bool AttachToConsoleOf(const ConsoleProcess& process);
+
+// Types the keys into the attached console's input, in order, unless the
+// attached process has ended: then the console may serve another program
+// (the command prompt it was started from), and nothing is typed. Returns at
+// once: the keys wait in the input until the program reads them. False when
+// not all of them were written.
+bool TypeIntoConsole(const std::vector<ConsoleKey>& keys);
+
+// Closes the console input and leaves the console.
+void DetachFromConsole();
+
+// Brings a visible top-level window to the front by its handle, without
+// waiting. False when it does not exist, is not visible or could not be
+// brought forward.
+bool ActivateWindow(WindowHandle window);

@@ -326,3 +326,59 @@ bool WindowAnswers(WindowHandle window) {
   const auto& hung = State().hungWindows;
   return std::find(hung.begin(), hung.end(), window) == hung.end();
 }
+
+// Console programs ---------------------------------------------------------
+
+namespace {
+
+fake::World::Console* AttachedConsole() {
+  for (auto& c : State().consoles) {
+    if (c.processId == State().attachedTo && State().attachedTo != 0) return &c;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+std::vector<ConsoleProcess> FindConsoleProcesses(const std::u16string& exeName) {
+  fake::Record("FindConsoleProcesses(" + text::ToUtf8(exeName) + ")");
+  std::vector<ConsoleProcess> found;
+  for (const auto& c : State().consoles) {
+    if (c.running && c.attachable && text::ToLower(c.exeName) == text::ToLower(exeName)) {
+      found.push_back({c.processId, c.startTime, c.window, c.zOrder});
+    }
+  }
+  return found;
+}
+
+bool AttachToConsoleOf(const ConsoleProcess& process) {
+  fake::Record("AttachToConsoleOf(" + std::to_string(process.processId) + ")");
+  State().attachedTo = 0;
+  for (const auto& c : State().consoles) {
+    if (c.processId == process.processId && c.startTime == process.startTime && c.running && c.attachable) {
+      State().attachedTo = c.processId;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool TypeIntoConsole(const std::vector<ConsoleKey>& keys) {
+  fake::Record("TypeIntoConsole(" + std::to_string(keys.size()) + " keys)");
+  fake::World::Console* console = AttachedConsole();
+  if (console == nullptr || !console->running) return false;
+  for (const ConsoleKey& key : keys) console->typed.push_back(key.unit);
+  return true;
+}
+
+void DetachFromConsole() {
+  fake::Record("DetachFromConsole()");
+  State().attachedTo = 0;
+}
+
+bool ActivateWindow(WindowHandle window) {
+  fake::Record("ActivateWindow(" + std::to_string(window) + ")");
+  if (window == 0 || State().activationFails) return false;
+  State().foreground = window;
+  return true;
+}

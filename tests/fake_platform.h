@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "console_choice.h"
 #include "platform_calls.h"
 
 namespace fake {
@@ -60,6 +61,22 @@ struct World {
   // Called after each recorded call, for tests that change the world while
   // an operation runs (e.g. a window that closes during the settling wait).
   std::function<void(const std::string& call)> onCall;
+
+  // Console programs: FindConsoleProcesses lists the running ones of the
+  // name asked for that can be attached; the keys typed into each console
+  // collect in `typed` (Enter as CR).
+  struct Console {
+    std::u16string exeName = u"sqlplus.exe";
+    std::uint32_t processId = 0;
+    std::uint64_t startTime = 0;
+    WindowHandle window = 0;
+    int zOrder = -1;
+    bool attachable = true;
+    bool running = true;
+    std::u16string typed;
+  };
+  std::vector<Console> consoles;
+  std::uint32_t attachedTo = 0;  // 0: not attached
 };
 
 // The fake's state; Reset() gives a fresh world and installs the fake entry

@@ -10,6 +10,7 @@ import sys
 REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(REPO, "tests", "wine"))
 
+import console_sqlplus  # noqa: E402
 import marlet_ui  # noqa: E402
 import standin  # noqa: E402
 import winerig  # noqa: E402
@@ -122,18 +123,42 @@ def demo_marlet(rig, pick="■受注の件数"):
     return before, after
 
 
+def demo_console(rig):
+    """SQL*Plus as a console program (sqlplus.exe in a console window, no
+    SQL*Plus window anywhere): tovrin types the clipboard's statement at its
+    prompt."""
+    sqlplus = console_sqlplus.ConsoleSqlPlus(rig, "demo", title="SQL*Plus")
+    ini = rig.c_path("vorn3", "tovrin.ini")
+    if os.path.exists(ini):
+        os.remove(ini)
+    standin.set_text(rig, "==== 受注の件数\r\nselect count(*)\r\n  from 受注m\r\n where 受注日 >= trunc(sysdate)  ")
+    mark = sqlplus.mark()
+    _, _, _, seconds = rig.run("tovrin/tovrin.exe", timeout=60)
+    lines = sqlplus.wait_lines(mark, 4)
+    winerig.log("tovrin ran %.2f s; the console SQL*Plus read:" % seconds)
+    for line in lines:
+        winerig.log("    " + line.rstrip("\r\n"))
+    shot = os.path.join(rig.build, "demo-console.png")
+    screenshot_settled(rig, shot)
+    winerig.log("console demo: screenshot of the console in", shot)
+    rig.kill_processes("sqlplus.exe")
+    return shot
+
+
 def main(argv):
     if len(argv) != 2:
         print(__doc__)
         return 2
     build = argv[1]
-    for exe in ("tovrin/tovrin.exe", marlet_ui.MARLET, marlet_ui.PROBE, standin.STANDIN, standin.TOOL):
+    for exe in ("tovrin/tovrin.exe", marlet_ui.MARLET, marlet_ui.PROBE, standin.STANDIN, standin.TOOL,
+                console_sqlplus.EXE):
         if not os.path.isfile(os.path.join(build, exe)):
             print("no Windows build in %s (%s missing)" % (build, exe))
             return 1
     with winerig.Rig(build) as rig:
         demo_tovrin(rig)
         demo_marlet(rig)
+        demo_console(rig)
     return 0
 
 

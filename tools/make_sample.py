@@ -75,8 +75,13 @@ INI = """\
 ; active=yes : bring SQL*Plus to the front and type Shift+Insert to paste.
 ; active=no (or anything else, or no file) : post SQL*Plus its paste command
 ;              and leave it where it is.
+; Without the SQL*Plus window, a sqlplus.exe running in a console window
+; (Command Prompt, Windows Terminal) gets the text typed at its prompt;
+; active=yes brings its console window to the front first.
+; console=no : do not look for it; the text is only left on the clipboard.
 [sql plus]
 active=no
+console=yes
 """
 
 

@@ -115,7 +115,10 @@ TEST_F(Delivery, NoSqlPlusLeavesTheTextOnTheClipboardAndNothingElse) {
   EXPECT_EQ(fake::State().clipboard, u"select 1;\r\n");
   EXPECT_EQ(Actions(), (std::vector<std::string>{"ClipboardSetText(select 1;\r\n)",
                                                  "FindWindowW(sqlplusWClass,Oracle SQL*Plus)",
-                                                 "FindWindowW(<null>,Oracle SQL*Plus)"}));
+                                                 "FindWindowW(<null>,Oracle SQL*Plus)",
+                                                 "GetPrivateProfileStringW(sql plus,console,,200,c:\\vorn3\\tovrin.ini)"}));
+  EXPECT_EQ(fake::Count("FindConsoleProcesses(sqlplus.exe)"), 1);
+  EXPECT_EQ(fake::Count("AttachToConsoleOf"), 0);
 }
 
 TEST_F(Delivery, EmptyTextIsStillDelivered) {

@@ -22,7 +22,8 @@ The figures:
   the same bytes from the file (best of three, CPU time);
 - tovrin's start to the stand-in's receipt of the statement (command mode)
   beside minimal_program's start to exit, and minimal_window --exit's, under
-  the same Wine;
+  the same Wine; and tovrin's start to the console stand-in's reading of the
+  statement (sqlplus.exe in a console window) beside the window's receipt;
 - marlet's start to its window shown, empty template file and 10,000
   templates, beside minimal_window's start to its window shown, all timed by
   tests/window_probe.exe from the creation of the process;
@@ -131,6 +132,9 @@ def tovrin_latency(win, logs, runs):
     if data.get("window_exit"):
         figures["window_exit"] = data["median_window_exit"] * 1000
         figures["min_window_exit"] = min(data["window_exit"]) * 1000
+    if data.get("console_receipt"):
+        figures["console_receipt"] = data["median_console_receipt"] * 1000
+        figures["min_console_receipt"] = min(data["console_receipt"]) * 1000
     return figures
 
 
@@ -330,6 +334,9 @@ def rows_from(figures, files):
     if g("window_exit") is not None:
         wine_row("tovrin start->receipt / minimal_window --exit start->exit", "tovrin_receipt", "window_exit",
                  difference=True)
+    if g("console_receipt") is not None:
+        wine_row("tovrin start->receipt, console sqlplus.exe / window (command mode)", "console_receipt",
+                 "tovrin_receipt", difference=True)
     wine_row("marlet start->shown, empty file / minimal_window", "marlet_empty", "window_shown")
     wine_row("marlet start->shown, 10,000 templates / minimal_window", "marlet_10k", "window_shown")
     wine_row("marlet start->shown, 10,000 templates / empty file", "marlet_10k", "marlet_empty", "<= 2.00",

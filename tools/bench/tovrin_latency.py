@@ -3,7 +3,10 @@ the stand-in's receipt of the statement (command mode, no settings file),
 beside the start-to-exit time of minimal_program.exe (a wWinMain that returns
 at once) started the same way in the same Wine desktop, and, when it is built,
 that of minimal_window.exe --exit (shows a window and ends at once: it brings
-up Wine's windowing, as tovrin does). Prints medians in ms.
+up Wine's windowing, as tovrin does). Then, with the window stand-in closed,
+the time from starting tovrin.exe to the console stand-in's reading of the
+statement's last line (sqlplus.exe in a wineconsole window: the console
+path), when that stand-in is built. Prints medians in ms.
 
     python3 tools/bench/tovrin_latency.py BUILD_DIR [--runs N] [--json PATH]
 
@@ -26,6 +29,7 @@ import time
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(REPO, "tests", "wine"))
 
+import console_sqlplus  # noqa: E402
 import standin  # noqa: E402
 import winerig  # noqa: E402
 
@@ -58,6 +62,18 @@ def time_tovrin(rig, sqlplus, n):
     if recv["text"] != "select %d from dual\r\n;\r\n" % n:
         raise SystemExit("unexpected receipt %r" % recv["text"])
     return recv["t"] - start, ended - start
+
+
+def time_tovrin_console(rig, console, n):
+    standin.set_text(rig, "select %d from dual" % n)
+    mark = console.mark()
+    start = now()
+    process = rig.start("tovrin/tovrin.exe")
+    process.communicate(timeout=60)
+    lines = console.wait_lines(mark, 2)
+    if lines != ["select %d from dual\r\n" % n, ";\r\n"]:
+        raise SystemExit("unexpected lines %r" % lines)
+    return [e for e in console.since(mark) if e["event"] == "line"][1]["t"] - start
 
 
 def time_minimal(rig, exe="tools/minimal_program.exe", *args):
@@ -100,6 +116,14 @@ def main():
             minimal_exit.append(time_minimal(rig))
             if with_window:
                 window_exit.append(time_minimal(rig, *WINDOW_PROGRAM))
+        console_receipt = []
+        if os.path.isfile(rig.exe(console_sqlplus.EXE)):
+            sqlplus.close()
+            console = console_sqlplus.ConsoleSqlPlus(rig, "bench")
+            for n in range(2):
+                time_tovrin_console(rig, console, n)
+            for n in range(args.runs):
+                console_receipt.append(time_tovrin_console(rig, console, 200 + n))
 
     def ms(values):
         return "%7.1f ms (min %.1f, max %.1f)" % (statistics.median(values) * 1000, min(values) * 1000,
@@ -115,6 +139,8 @@ def main():
         print("minimal_window --exit start -> exit:             %s" % ms(window_exit))
         print("tovrin's share beyond it (receipt - window):     %7.1f ms"
               % ((statistics.median(receipt) - statistics.median(window_exit)) * 1000))
+    if console_receipt:
+        print("tovrin start -> console stand-in's last line:    %s" % ms(console_receipt))
     if args.json:
         with open(args.json, "w", encoding="ascii") as f:
             json.dump({"runs": args.runs,
@@ -123,7 +149,9 @@ def main():
                        "median_tovrin_exit": statistics.median(tovrin_exit),
                        "median_minimal_exit": statistics.median(minimal_exit),
                        "window_exit": window_exit,
-                       "median_window_exit": statistics.median(window_exit) if window_exit else None},
+                       "median_window_exit": statistics.median(window_exit) if window_exit else None,
+                       "console_receipt": console_receipt,
+                       "median_console_receipt": statistics.median(console_receipt) if console_receipt else None},
                       f, indent=1)
     return 0
 
