@@ -5,6 +5,7 @@
 
 #include <cstddef>
 
+#include "console_keys.h"
 #include "delivery.h"
 #include "platform_calls.h"
 #include "platform_ops.h"
@@ -34,3 +35,7 @@ static_assert(calls::kPlatformIdOffset == offsetof(OSVERSIONINFOW, dwPlatformId)
 static_assert(calls::kPlatformWin32s == VER_PLATFORM_WIN32s, "VER_PLATFORM_WIN32s");
 static_assert(calls::kPlatformWindows == VER_PLATFORM_WIN32_WINDOWS, "VER_PLATFORM_WIN32_WINDOWS");
 static_assert(calls::kPlatformNt == VER_PLATFORM_WIN32_NT, "VER_PLATFORM_WIN32_NT");
+
+// Keys typed into a console.
+static_assert(kVirtualKeyTab == VK_TAB, "VK_TAB");
+static_assert(kVirtualKeyReturn == VK_RETURN, "VK_RETURN");
