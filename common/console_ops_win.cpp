@@ -191,26 +191,3 @@ void DetachFromConsole() {
   FreeConsole();
   SetConsoleCtrlHandler(IgnoreControlEvents, FALSE);
 }
-
-bool ActivateWindow(WindowHandle handle) {
-  HWND window = wide::ToHwnd(handle);
-  // An invisible window (the hidden stand-in window of a console that a
-  // terminal program shows) is not brought forward: it would take the focus
-  // away from every window the user can see.
-  if (window == nullptr || !IsWindow(window) || !IsWindowVisible(window)) return false;
-  if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
-  if (GetForegroundWindow() == window) return true;
-  // Sharing input state with the thread in front lets this program pass
-  // the foreground on.
-  const DWORD ownThread = GetCurrentThreadId();
-  HWND front = GetForegroundWindow();
-  const DWORD frontThread = front != nullptr ? GetWindowThreadProcessId(front, nullptr) : 0;
-  const bool shared = frontThread != 0 && frontThread != ownThread &&
-                      AttachThreadInput(ownThread, frontThread, TRUE) != FALSE;
-  const BOOL done = SetForegroundWindow(window);
-  if (shared) {
-    BringWindowToTop(window);
-    AttachThreadInput(ownThread, frontThread, FALSE);
-  }
-  return done != FALSE || GetForegroundWindow() == window;
-}

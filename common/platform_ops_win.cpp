@@ -190,6 +190,15 @@ bool ActivateWindowByTitle(const std::u16string& title) {
   return BringToFront(window);
 }
 
+bool ActivateWindow(WindowHandle handle) {
+  HWND window = wide::ToHwnd(handle);
+  // An invisible window (the hidden stand-in window of a console that a
+  // terminal program shows) is not brought forward: it would take the focus
+  // away from every window the user can see.
+  if (window == nullptr || !IsWindow(window) || !IsWindowVisible(window)) return false;
+  return BringToFront(window);
+}
+
 bool SendKeystrokes(const std::u16string& keys) {
   if (!EqualsIgnoringAsciiCase(keys, u"+{INSERT}")) return false;
   INPUT inputs[4] = {
