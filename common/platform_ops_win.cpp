@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "newer_windows_win.h"
 #include "platform_ops.h"
 #include "wide_win.h"
 
@@ -168,7 +169,7 @@ double MonotonicSeconds() {
   LARGE_INTEGER frequency;
   LARGE_INTEGER counter;
   if (!QueryPerformanceFrequency(&frequency) || frequency.QuadPart <= 0 || !QueryPerformanceCounter(&counter)) {
-    return static_cast<double>(GetTickCount64()) / 1000.0;
+    return static_cast<double>(newer_windows::TickCount64()) / 1000.0;
   }
   // Split to keep the precision of a large counter.
   const long long whole = counter.QuadPart / frequency.QuadPart;

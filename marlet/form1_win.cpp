@@ -12,6 +12,7 @@
 #include "form1.h"
 #include "issue_command.h"
 #include "layout.h"
+#include "newer_windows_win.h"
 #include "resource.h"
 #include "templates.h"
 
@@ -22,40 +23,6 @@ constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMI
 constexpr DWORD kFormExStyle = 0;
 
 const wchar_t* W(const char16_t* s) { return reinterpret_cast<const wchar_t*>(s); }
-
-// Functions of newer Windows versions, looked up at run time. ---------------
-
-template <typename F>
-F UserFunction(const char* name) {
-  HMODULE user = GetModuleHandleW(L"user32.dll");
-  return user ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(user, name))) : nullptr;
-}
-
-typedef UINT(WINAPI* GetDpiForWindowFn)(HWND);
-typedef UINT(WINAPI* GetDpiForSystemFn)();
-typedef BOOL(WINAPI* AdjustWindowRectExForDpiFn)(LPRECT, DWORD, BOOL, DWORD, UINT);
-typedef BOOL(WINAPI* SystemParametersInfoForDpiFn)(UINT, UINT, PVOID, UINT, UINT);
-typedef BOOL(WINAPI* SetProcessDpiAwarenessContextFn)(HANDLE);
-typedef BOOL(WINAPI* SetProcessDPIAwareFn)();
-
-int ScreenDpi() {
-  HDC dc = GetDC(nullptr);
-  int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 0;
-  if (dc) ReleaseDC(nullptr, dc);
-  return dpi > 0 ? dpi : 96;
-}
-
-int SystemDpi() {
-  static GetDpiForSystemFn f = UserFunction<GetDpiForSystemFn>("GetDpiForSystem");
-  UINT dpi = f ? f() : 0;
-  return dpi > 0 ? static_cast<int>(dpi) : ScreenDpi();
-}
-
-int WindowDpi(HWND window) {
-  static GetDpiForWindowFn f = UserFunction<GetDpiForWindowFn>("GetDpiForWindow");
-  UINT dpi = f ? f(window) : 0;
-  return dpi > 0 ? static_cast<int>(dpi) : ScreenDpi();
-}
 
 // The window's state. ---------------------------------------------------------
 
@@ -126,16 +93,8 @@ HFONT CreateCombo1Font(int dpi) {
 // The window's default font, for every control but Combo1: the system's
 // message font at the window's DPI.
 HFONT CreateUiFont(int dpi, bool& isStock) {
-  static SystemParametersInfoForDpiFn forDpi =
-      UserFunction<SystemParametersInfoForDpiFn>("SystemParametersInfoForDpi");
-  NONCLIENTMETRICSW metrics = {};
-  metrics.cbSize = sizeof(metrics);
-  bool ok = false;
-  if (forDpi) ok = forDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, dpi) != 0;
-  if (!ok) {
-    ok = SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0) != 0;
-    if (ok) metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, dpi, SystemDpi());
-  }
+  NONCLIENTMETRICSW metrics;
+  const bool ok = newer_windows::NonClientMetricsForDpi(metrics, dpi);
   HFONT font = ok ? CreateFontIndirectW(&metrics.lfMessageFont) : nullptr;
   isStock = font == nullptr;
   return font ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
@@ -223,12 +182,9 @@ void DrawPicture(const DRAWITEMSTRUCT& item) {
 // Layout. ---------------------------------------------------------------------
 
 SIZE FrameSize(int dpi) {
-  static AdjustWindowRectExForDpiFn forDpi = UserFunction<AdjustWindowRectExForDpiFn>("AdjustWindowRectExForDpi");
   RECT r = {0, 0, layout::TwipsToPixels(layout::kClientWidthTwips, dpi),
             layout::TwipsToPixels(layout::kClientHeightTwips, dpi)};
-  if (!forDpi || !forDpi(&r, kFormStyle, FALSE, kFormExStyle, static_cast<UINT>(dpi))) {
-    AdjustWindowRectEx(&r, kFormStyle, FALSE, kFormExStyle);
-  }
+  newer_windows::AdjustWindowRectForDpi(r, kFormStyle, false, kFormExStyle, dpi);
   return SIZE{r.right - r.left, r.bottom - r.top};
 }
 
@@ -404,7 +360,7 @@ LRESULT CALLBACK Form1Proc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
   switch (message) {
     case WM_CREATE:
       g_form = window;
-      g_dpi = WindowDpi(window);
+      g_dpi = newer_windows::WindowDpi(window);
       CreateControls(window);
       g_picture = DecodePicture(g_pictureWidth, g_pictureHeight);
       return 0;
@@ -483,7 +439,7 @@ LRESULT CALLBACK Form1Proc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
       return 0;
     }
 
-    case WM_DPICHANGED:
+    case newer_windows::kWmDpiChanged:
       ApplyDpi(window, HIWORD(wParam), false);
       return 0;
 
@@ -522,18 +478,8 @@ LRESULT CALLBACK Form1Proc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 
 void Form1PrepareProcess() {
   // The manifest declares per-monitor awareness; this only matters where it
-  // was not honoured. A process that is already aware refuses the call.
-  SetProcessDpiAwarenessContextFn context =
-      UserFunction<SetProcessDpiAwarenessContextFn>("SetProcessDpiAwarenessContext");
-  if (context) {
-    if (context(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4))) ||  // per monitor v2
-        GetLastError() == ERROR_ACCESS_DENIED ||
-        context(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-3)))) {  // per monitor
-      return;
-    }
-  }
-  SetProcessDPIAwareFn aware = UserFunction<SetProcessDPIAwareFn>("SetProcessDPIAware");
-  if (aware) aware();
+  // was not honoured.
+  newer_windows::MakeProcessDpiAware();
 }
 
 bool Form1Create(HINSTANCE instance, int showCommand) {
@@ -553,13 +499,13 @@ bool Form1Create(HINSTANCE instance, int showCommand) {
 
   // Created hidden at the system DPI, then placed for the DPI of the monitor
   // it landed on.
-  const int systemDpi = SystemDpi();
+  const int systemDpi = newer_windows::SystemDpi();
   SIZE size = FrameSize(systemDpi);
   POINT at = CentredOn(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), size);
   HWND form = CreateWindowExW(kFormExStyle, kClassName, W(layout::kForm1Title), kFormStyle, at.x, at.y, size.cx,
                               size.cy, nullptr, nullptr, instance, nullptr);
   if (!form) return false;
-  ApplyDpi(form, WindowDpi(form), true);
+  ApplyDpi(form, newer_windows::WindowDpi(form), true);
 
   Form_Load();
   if (!g_form) return false;  // closed while loading

@@ -1,7 +1,7 @@
 """Shows the programs at work under Wine, against the SQL*Plus stand-in, on a
 virtual display, and leaves screenshots in the build directory.
 
-    python3 tools/demo.py BUILD_DIR      (the Windows build, e.g. build/win)
+    python3 tools/demo.py BUILD_DIR      (a Windows build, e.g. build/win32)
 """
 import os
 import shutil

@@ -1,25 +1,43 @@
 #!/usr/bin/env bash
-# Makes the release zip from a Windows build: the two programs, a sample
-# tovrin.ini and marlet.txt, and read-me files. Fails when a program imports
-# any DLL that is not part of Windows itself.
+# Makes the release zip from the two Windows builds: the 32-bit programs at
+# its top (for every Windows from XP SP3 on), the 64-bit ones in x64/, a
+# sample tovrin.ini and marlet.txt, and read-me files.
+#
+#   tools/package.sh [BUILD_32 [BUILD_64]]     (default build/win32 build/win)
+#
+# Fails when a program is not of its build's architecture, is larger than
+# 256 KB, or imports what its oldest Windows lacks (tools/check_imports.py:
+# XP SP3's exports for the 32-bit pair, Windows' own DLLs for the 64-bit one).
+# The zip is made in BUILD_32/package.
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "${1:-$repo/build/win}" && pwd)
+build32=$(cd "${1:-$repo/build/win32}" && pwd)
+build64=$(cd "${2:-$repo/build/win}" && pwd)
 name=marlet-tovrin-2.01
-stage="$build/package/$name"
-rm -rf "$build/package"
-mkdir -p "$stage"
+stage="$build32/package/$name"
+limit=$((256 * 1024))
+rm -rf "$build32/package"
+mkdir -p "$stage/x64"
 
-system_dlls='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|comctl32|comdlg32|windowscodecs|msvcrt|ucrtbase|imm32|uxtheme|version|shlwapi|api-ms-win-[a-z0-9-]+)\.dll$'
-for exe in marlet/marlet.exe tovrin/tovrin.exe; do
-  cp "$build/$exe" "$stage/"
-  while read -r dll; do
-    if ! echo "$dll" | tr 'A-Z' 'a-z' | grep -Eq "$system_dlls"; then
-      echo "package: $(basename "$exe") imports $dll, which is not a system DLL" >&2
+programs=()
+for pair in "$build32:.:pei-i386" "$build64:x64:pei-x86-64"; do
+  IFS=: read -r build folder format <<<"$pair"
+  for exe in marlet/marlet.exe tovrin/tovrin.exe; do
+    file="$build/$exe"
+    if ! x86_64-w64-mingw32-objdump -f "$file" | grep -q "file format $format"; then
+      echo "package: $file is not a $format program" >&2
       exit 1
     fi
-  done < <(x86_64-w64-mingw32-objdump -p "$build/$exe" | sed -n 's/^\s*DLL Name: //p')
+    size=$(stat -c %s "$file")
+    if [ "$size" -gt "$limit" ]; then
+      echo "package: $file has $size bytes, more than $limit" >&2
+      exit 1
+    fi
+    cp "$file" "$stage/$folder/"
+    programs+=("$file")
+  done
 done
+python3 "$repo/tools/check_imports.py" "${programs[@]}"
 
 # Text files for Windows users: CR LF line ends; the Japanese read-me in
 # UTF-8 with a byte-order mark so that every Notepad opens it right.
@@ -29,6 +47,6 @@ crlf "$repo/tools/package/README-en.txt" > "$stage/README-en.txt"
 cp "$repo/marlet/sample/marlet.txt" "$stage/marlet.txt"
 cp "$repo/marlet/sample/tovrin.ini" "$stage/tovrin.ini"
 
-(cd "$build/package" && rm -f "$name.zip" && zip -q -r "$name.zip" "$name")
-echo "package: $build/package/$name.zip"
-(cd "$build/package" && unzip -l "$name.zip" | sed -n '4,$p' | head -n -2)
+(cd "$build32/package" && rm -f "$name.zip" && zip -q -r "$name.zip" "$name")
+echo "package: $build32/package/$name.zip"
+(cd "$build32/package" && unzip -l "$name.zip" | sed -n '4,$p' | head -n -2)

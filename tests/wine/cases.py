@@ -10,7 +10,7 @@ its cases is called with:
     if __name__ == "__main__":
         sys.exit(cases.main(__doc__, GROUPS, programs=[TOVRIN], shots="tovrin"))
 
-    python3 test_X.py --bin BUILD_DIR [-k NAME_PART] [--only NAME]
+    python3 test_X.py --bin BUILD_DIR [-k NAME_PART] [--only NAME] [--windows-version win98]
 
 A case passes when it returns. When it raises, the runner logs why, saves a
 screenshot of the rig's display (BUILD_DIR/<shots>-<case>-failed.png),
@@ -58,7 +58,11 @@ def main(description, groups, programs=(), shots=None, diagnose=None, epilogue=N
     parser.add_argument("--bin", required=True, help="the Windows build directory")
     parser.add_argument("-k", default="", help="run only the cases whose name contains this")
     parser.add_argument("--only", help="run only the case of this name")
+    parser.add_argument("--windows-version", help="the Windows version Wine reports (win98, winxp, ...; "
+                        "default: Wine's own, or the environment's VORN_WINE_VERSION)")
     args = parser.parse_args()
+    if args.windows_version:
+        winerig.set_windows_version(args.windows_version)
     missing = [exe for exe in programs if not os.path.isfile(os.path.join(args.bin, exe))]
     for exe in missing:
         print("missing", exe)
@@ -75,7 +79,8 @@ def main(description, groups, programs=(), shots=None, diagnose=None, epilogue=N
         selected = [(name, case) for name, case in group.cases if wanted(name)]
         if not selected:
             continue
-        winerig.log("== %s" % group.title)
+        winerig.log("== %s%s" % (group.title, ", Wine reporting " + winerig.windows_version()
+                                  if winerig.windows_version() else ""))
         with winerig.Rig(args.bin) as rig:
             try:
                 world = group.setup(rig)

@@ -2,11 +2,22 @@
 prefix (copied from one prepared per build), a Wine virtual desktop, and
 helpers that wait on conditions rather than sleeping for fixed times.
 
-    --setup BUILD   prepares BUILD/wine-template (the ctest fixture does this)
+    winerig.py --setup BUILD [--windows-version VERSION]
+        prepares BUILD/wine-template (the ctest fixtures do this)
+
+The prefix follows the build: a build of 32-bit programs gets a 32-bit
+prefix (WINEARCH=win32: a 32-bit Windows, run by Debian's wine32), a 64-bit
+build a 64-bit one. The Windows version Wine reports is its default unless
+the environment names one in VORN_WINE_VERSION (win98, winxp, win7, ...;
+every test script also takes --windows-version): the prefix then comes from
+BUILD/wine-template-VERSION, a copy of the plain one with the registry value
+HKCU\\Software\\Wine Version set, and the rig checks that Wine reports it.
 """
 import json
 import os
+import re
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -59,20 +70,91 @@ def _start_xvfb(size):
     return proc, int(number)
 
 
-def template_dir(build):
-    return os.path.join(os.path.abspath(build), "wine-template")
+VERSION_VARIABLE = "VORN_WINE_VERSION"
+# What GetVersionEx reports in each mode Wine offers that the tests use:
+# (platform id, major, minor); `wine cmd /c ver` shows major.minor.
+VERSIONS = {"win98": (1, 4, 10), "winxp": (2, 5, 1), "win7": (2, 6, 1), "win10": (2, 6, 2)}
 
 
-def setup_template(build):
-    """Makes a fresh prefix once per build with the Japanese font mapped."""
-    target = template_dir(build)
+def windows_version():
+    """The Windows version the rigs of this process make Wine report (None:
+    Wine's default)."""
+    version = os.environ.get(VERSION_VARIABLE) or None
+    if version and version not in VERSIONS:
+        raise SystemExit("%s=%s: not one of %s" % (VERSION_VARIABLE, version, ", ".join(sorted(VERSIONS))))
+    return version
+
+
+def set_windows_version(version):
+    """Makes the rigs of this process (and of the programs it starts) use
+    version; None for Wine's default."""
+    if version:
+        os.environ[VERSION_VARIABLE] = version
+    else:
+        os.environ.pop(VERSION_VARIABLE, None)
+    windows_version()
+
+
+def build_machine(build):
+    """"x86" or "x64": the machine the build's programs are for, read from the
+    first program of the build found."""
+    for exe in ("tovrin/tovrin.exe", "tools/sqlplus_standin.exe", "marlet/marlet.exe", "tests/platform_check.exe"):
+        path = os.path.join(build, exe)
+        if not os.path.isfile(path):
+            continue
+        with open(path, "rb") as f:
+            head = f.read(1024)
+        pe = struct.unpack_from("<I", head, 0x3C)[0]
+        return "x86" if struct.unpack_from("<H", head, pe + 4)[0] == 0x14C else "x64"
+    return "x64"
+
+
+def template_dir(build, version=None):
+    name = "wine-template" + ("-" + version if version else "")
+    return os.path.join(os.path.abspath(build), name)
+
+
+def _wine_env(prefix, build):
+    env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
+               WINEARCH="win32" if build_machine(build) == "x86" else "win64")
+    env.pop("DISPLAY", None)
+    return env
+
+
+def reported_version(env):
+    """(major, minor) of the Windows version Wine reports in env's prefix."""
+    out = subprocess.run(["wine", "cmd", "/c", "ver"], env=env, capture_output=True, timeout=120).stdout
+    m = re.search(rb"(\d+)\.(\d+)\.\d+", out)
+    return (int(m.group(1)), int(m.group(2))) if m else None
+
+
+def setup_template(build, version=None):
+    """Makes a fresh prefix once per build with the Japanese font mapped;
+    for a version, a copy of it that reports that Windows version."""
+    target = template_dir(build, version)
     if os.path.isfile(os.path.join(target, "ready")):
+        return
+    if version:
+        setup_template(build)
+        shutil.rmtree(target, ignore_errors=True)
+        os.makedirs(target)
+        prefix = os.path.join(target, "pfx")
+        subprocess.run(["cp", "-a", os.path.join(template_dir(build), "pfx"), prefix], check=True)
+        env = _wine_env(prefix, build)
+        subprocess.run(["wine", "reg", "add", r"HKCU\Software\Wine", "/v", "Version", "/t", "REG_SZ", "/d", version,
+                        "/f"], env=env, check=True, timeout=120, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        shown = reported_version(env)
+        subprocess.run(["wineserver", "-w"], env=env, timeout=120)
+        if shown != VERSIONS[version][1:]:
+            raise RuntimeError("Wine reports Windows %r in the %s prefix, not %d.%d"
+                               % (shown, version, *VERSIONS[version][1:]))
+        with open(os.path.join(target, "ready"), "w") as f:
+            f.write("ok\n")
         return
     shutil.rmtree(target, ignore_errors=True)
     os.makedirs(target)
     prefix = os.path.join(target, "pfx")
-    env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
-    env.pop("DISPLAY", None)
+    env = _wine_env(prefix, build)
     subprocess.run(["wineboot", "-i"], env=env, check=True, timeout=240,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     key = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes"
@@ -100,10 +182,13 @@ class Rig:
         self.xvfb = None
 
     def __enter__(self):
-        setup_template(self.build)
+        self.version = windows_version()
+        self.machine = build_machine(self.build)
+        setup_template(self.build, self.version)
         self.tmp = tempfile.mkdtemp(prefix="vorn-wine-")
         self.prefix = os.path.join(self.tmp, "pfx")
-        subprocess.run(["cp", "-a", os.path.join(template_dir(self.build), "pfx"), self.prefix], check=True)
+        subprocess.run(["cp", "-a", os.path.join(template_dir(self.build, self.version), "pfx"), self.prefix],
+                       check=True)
         self.xvfb, self.display = _start_xvfb(self.size)
         self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all",
                         DISPLAY=":%d" % self.display, WINEDLLOVERRIDES="mscoree,mshtml=")
@@ -214,9 +299,18 @@ class Rig:
 
 
 def main(argv):
-    if len(argv) == 3 and argv[1] == "--setup":
-        setup_template(argv[2])
-        log("wine prefix ready in", template_dir(argv[2]))
+    if len(argv) in (3, 5) and argv[1] == "--setup":
+        version = None
+        if len(argv) == 5:
+            if argv[3] != "--windows-version":
+                print(__doc__)
+                return 2
+            set_windows_version(argv[4])
+            version = argv[4]
+        t0 = time.monotonic()
+        setup_template(argv[2], version)
+        log("wine prefix (%s%s) ready in %s (%.0f s)" % (build_machine(argv[2]), ", " + version if version else "",
+                                                         template_dir(argv[2], version), time.monotonic() - t0))
         return 0
     print(__doc__)
     return 2

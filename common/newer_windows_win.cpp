@@ -1,0 +1,134 @@
+// Run-time lookups of the Windows functions newer than XP SP3, each with the
+// fallback that XP offers.
+#include "newer_windows_win.h"
+
+namespace newer_windows {
+
+#ifdef WM_DPICHANGED
+static_assert(kWmDpiChanged == WM_DPICHANGED, "WM_DPICHANGED");
+#endif
+
+namespace {
+
+// The DPI Windows assumes without scaling (USER_DEFAULT_SCREEN_DPI, which the
+// headers declare for Vista and later only).
+constexpr int kDefaultDpi = 96;
+
+// The awareness contexts SetProcessDpiAwarenessContext takes
+// (DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE and ..._V2; the headers of an
+// XP target need not declare them).
+const HANDLE kDpiAwarenessPerMonitor = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-3));
+const HANDLE kDpiAwarenessPerMonitorV2 = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4));
+
+// The functions' types. WINAPI on each: on 32-bit Windows they are __stdcall,
+// and a call through a pointer of another convention corrupts the stack.
+typedef ULONGLONG(WINAPI* GetTickCount64Fn)();
+typedef UINT(WINAPI* GetDpiForSystemFn)();
+typedef UINT(WINAPI* GetDpiForWindowFn)(HWND);
+typedef BOOL(WINAPI* AdjustWindowRectExForDpiFn)(LPRECT, DWORD, BOOL, DWORD, UINT);
+typedef BOOL(WINAPI* SystemParametersInfoForDpiFn)(UINT, UINT, PVOID, UINT, UINT);
+typedef BOOL(WINAPI* SetProcessDpiAwarenessContextFn)(HANDLE);
+typedef BOOL(WINAPI* SetProcessDPIAwareFn)();
+
+// `name` in `module`, which every process of ours has loaded; null when the
+// running Windows lacks it.
+template <typename F>
+F Lookup(const wchar_t* module, const char* name) {
+  HMODULE loaded = GetModuleHandleW(module);
+  FARPROC found = loaded != nullptr ? GetProcAddress(loaded, name) : nullptr;
+  return reinterpret_cast<F>(reinterpret_cast<void*>(found));
+}
+
+template <typename F>
+F Kernel32(const char* name) {
+  return Lookup<F>(L"kernel32.dll", name);
+}
+
+template <typename F>
+F User32(const char* name) {
+  return Lookup<F>(L"user32.dll", name);
+}
+
+int ScreenDpi() {
+  HDC dc = GetDC(nullptr);
+  const int dpi = dc != nullptr ? GetDeviceCaps(dc, LOGPIXELSY) : 0;
+  if (dc != nullptr) ReleaseDC(nullptr, dc);
+  return dpi > 0 ? dpi : kDefaultDpi;
+}
+
+void ScaleFont(LOGFONTW& font, int from, int to) {
+  font.lfHeight = MulDiv(font.lfHeight, to, from);
+  font.lfWidth = MulDiv(font.lfWidth, to, from);
+}
+
+}  // namespace
+
+ULONGLONG TickCount64() {
+  static const GetTickCount64Fn f = Kernel32<GetTickCount64Fn>("GetTickCount64");
+  if (f != nullptr) return f();
+  // GetTickCount wraps to 0 after 2^32 ms; every wrap seen adds 2^32. A wrap
+  // goes unseen only if no call falls within 49.7 days.
+  static DWORD last = 0;
+  static ULONGLONG wraps = 0;
+  const DWORD now = GetTickCount();
+  if (now < last) wraps += 0x100000000ULL;
+  last = now;
+  return wraps + now;
+}
+
+int SystemDpi() {
+  static const GetDpiForSystemFn f = User32<GetDpiForSystemFn>("GetDpiForSystem");
+  const UINT dpi = f != nullptr ? f() : 0;
+  return dpi > 0 ? static_cast<int>(dpi) : ScreenDpi();
+}
+
+int WindowDpi(HWND window) {
+  static const GetDpiForWindowFn f = User32<GetDpiForWindowFn>("GetDpiForWindow");
+  const UINT dpi = f != nullptr ? f(window) : 0;
+  return dpi > 0 ? static_cast<int>(dpi) : ScreenDpi();
+}
+
+bool AdjustWindowRectForDpi(RECT& rect, DWORD style, bool hasMenu, DWORD exStyle, int dpi) {
+  static const AdjustWindowRectExForDpiFn f = User32<AdjustWindowRectExForDpiFn>("AdjustWindowRectExForDpi");
+  const RECT client = rect;
+  if (f != nullptr && f(&rect, style, hasMenu ? TRUE : FALSE, exStyle, static_cast<UINT>(dpi))) return true;
+  rect = client;
+  return AdjustWindowRectEx(&rect, style, hasMenu ? TRUE : FALSE, exStyle) != FALSE;
+}
+
+bool NonClientMetricsForDpi(NONCLIENTMETRICSW& metrics, int dpi) {
+  static const SystemParametersInfoForDpiFn f =
+      User32<SystemParametersInfoForDpiFn>("SystemParametersInfoForDpi");
+  metrics = NONCLIENTMETRICSW();
+  metrics.cbSize = sizeof(metrics);
+  if (f != nullptr &&
+      f(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, static_cast<UINT>(dpi)) != FALSE) {
+    return true;
+  }
+  if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) return false;
+  const int systemDpi = SystemDpi();
+  if (dpi > 0 && dpi != systemDpi) {
+    ScaleFont(metrics.lfCaptionFont, systemDpi, dpi);
+    ScaleFont(metrics.lfSmCaptionFont, systemDpi, dpi);
+    ScaleFont(metrics.lfMenuFont, systemDpi, dpi);
+    ScaleFont(metrics.lfStatusFont, systemDpi, dpi);
+    ScaleFont(metrics.lfMessageFont, systemDpi, dpi);
+  }
+  return true;
+}
+
+void MakeProcessDpiAware() {
+  const SetProcessDpiAwarenessContextFn context =
+      User32<SetProcessDpiAwarenessContextFn>("SetProcessDpiAwarenessContext");
+  if (context != nullptr) {
+    // Refused with ERROR_ACCESS_DENIED when the process is aware already.
+    if (context(kDpiAwarenessPerMonitorV2) || GetLastError() == ERROR_ACCESS_DENIED ||
+        context(kDpiAwarenessPerMonitor)) {
+      return;
+    }
+  }
+  const SetProcessDPIAwareFn aware = User32<SetProcessDPIAwareFn>("SetProcessDPIAware");
+  if (aware != nullptr) aware();
+}
+
+}  // namespace newer_windows

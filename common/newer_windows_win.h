@@ -1,0 +1,46 @@
+// Windows functions newer than XP SP3, the oldest Windows the programs run on.
+// Each one is looked up by name at run time, once, and never imported, so the
+// programs still load on XP; where it is missing, the function here falls back
+// to what XP offers. Nothing else in the programs reaches these functions.
+// Windows only.
+#pragma once
+
+#include <windows.h>
+
+namespace newer_windows {
+
+// Sent to a window whose DPI changed (Windows 8.1): wParam carries the new
+// DPI, lParam the RECT Windows suggests for the window. The headers of an XP
+// target do not declare WM_DPICHANGED.
+constexpr UINT kWmDpiChanged = 0x02E0;
+
+// Milliseconds since the system started, never wrapping: GetTickCount64
+// (Vista), else GetTickCount carried past its wrap every 49.7 days. The
+// fallback keeps its state in the process; call it from one thread.
+ULONGLONG TickCount64();
+
+// The system DPI: GetDpiForSystem (Windows 10 1607), else the screen's
+// LOGPIXELSY. 96 when neither answers.
+int SystemDpi();
+
+// The DPI of the monitor `window` is on: GetDpiForWindow (Windows 10 1607),
+// else the screen's LOGPIXELSY as SystemDpi gives it.
+int WindowDpi(HWND window);
+
+// Grows `rect` from a client area to the window around it, with the frame
+// sized for `dpi`: AdjustWindowRectExForDpi (Windows 10 1607), else
+// AdjustWindowRectEx, whose frame is the one of the system DPI.
+bool AdjustWindowRectForDpi(RECT& rect, DWORD style, bool hasMenu, DWORD exStyle, int dpi);
+
+// The non-client metrics (fonts included) for `dpi`: SystemParametersInfoForDpi
+// (Windows 10 1607), else the system's metrics with the fonts' heights scaled
+// from the system DPI to `dpi`. Sets `metrics.cbSize` itself.
+bool NonClientMetricsForDpi(NONCLIENTMETRICSW& metrics, int dpi);
+
+// Makes the process DPI aware where the manifest's declaration was not
+// honoured: per monitor (v2, else v1) with SetProcessDpiAwarenessContext
+// (Windows 10 1703 / 1607), else system aware with SetProcessDPIAware
+// (Vista). A process that is aware already stays as it is. Nothing on XP.
+void MakeProcessDpiAware();
+
+}  // namespace newer_windows
