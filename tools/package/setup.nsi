@@ -3,9 +3,9 @@
 ;
 ;   makensis -INPUTCHARSET UTF8 -DSTAGE=DIR -DREPO=DIR -DOUTFILE=FILE setup.nsi
 ;
-; STAGE is the release folder made by tools/package.sh (the two programs,
-; the read-me files in Windows form and the sample settings and template
-; files). What the setup program does:
+; STAGE holds what the top of the release zip holds: the two programs, the
+; read-me files in Windows form and the sample settings and template files.
+; What the setup program does:
 ;   - programs and read-me files into a folder under Program Files
 ;     (per-machine; the directory page and /D= change it);
 ;   - C:\vorn3 with the sample tovrin.ini and marlet.txt, each only where no
