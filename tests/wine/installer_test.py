@@ -12,7 +12,8 @@ uninstall entry through `reg export`.
 - a silent install while marlet runs fails with a non-zero exit code and
   changes nothing that is installed;
 - the user's edited C:\\vorn3 files (marlet.txt read-only) survive a second
-  silent install byte for byte; the programs are replaced, the shortcuts kept;
+  silent install byte for byte; the programs are replaced, the shortcuts
+  kept (with the key the user gave tovrin);
 - a silent uninstall (the entry's quiet command) removes programs,
   shortcuts, entry and folder and leaves C:\\vorn3 as it was;
 - the pages: English on a non-Japanese system (and Cancel changes nothing);
@@ -48,6 +49,8 @@ ENTRY_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\marlet-to
 DEFAULT_DIRS = (r"C:\Program Files (x86)\marlet tovrin", r"C:\Program Files\marlet tovrin")
 JAPANESE_DIR = r"C:\SQLツール\マーレット"
 CTRL_ALT_Q = 0x0651  # HOTKEYF_CONTROL | HOTKEYF_ALT in the high byte, 'Q' in the low
+CTRL_ALT_T = 0x0654
+LNK_HOTKEY = 0x40  # where a shortcut file holds its key (after the header's size, class id, flags, times)
 PROGRAMS = ("marlet.exe", "tovrin.exe")
 INSTALLED = PROGRAMS + ("README-ja.txt", "README-en.txt", "uninstall.exe")
 # The window's title; the pages after the welcome page add a space to it, so
@@ -108,10 +111,16 @@ def make_world(rig):
     return World(rig)
 
 
-def world_with_vorn3_file(rig):
-    """The Japanese group's world: C:\\vorn3 is a file, not a folder."""
+def world_without_vorn3(rig):
+    """A computer where marlet and tovrin never were: no C:\\vorn3."""
     world = make_world(rig)
     os.rmdir(rig.c_path("vorn3"))
+    return world
+
+
+def world_with_vorn3_file(rig):
+    """C:\\vorn3 is a file, not a folder."""
+    world = world_without_vorn3(rig)
     with open(rig.c_path("vorn3"), "wb") as f:
         f.write(b"not a folder\r\n")
     return world
@@ -215,7 +224,7 @@ def vorn3_files(rig):
 
 
 # What a complete install looks like ------------------------------------------------------
-def check_installed(world, install_dir, japanese=True):
+def check_installed(world, install_dir, japanese=True, tovrin_key=CTRL_ALT_Q):
     """Programs, read-me files, uninstaller, shortcuts and entry of an install
     into install_dir."""
     rig = world.rig
@@ -245,7 +254,7 @@ def check_installed(world, install_dir, japanese=True):
     for name, (target, arguments) in expected.items():
         s = links[name]
         check_equal((s["target"].lower(), s["arguments"]), (target.lower(), arguments), name + " target, arguments")
-        check_equal(s["hotkey"], CTRL_ALT_Q if name == "tovrin.lnk" else 0, name + " key")
+        check_equal(s["hotkey"], tovrin_key if name == "tovrin.lnk" else 0, name + " key")
     check_equal(links["tovrin.lnk"]["working_dir"].lower(), install_dir.lower(), "tovrin's working folder")
 
     entry = uninstall_entry(world)
@@ -342,11 +351,19 @@ def case_upgrade_keeps_user_files(world):
         with open(rig.c_path("vorn3", name), "wb") as f:
             f.write(data)
     os.chmod(rig.c_path("vorn3", "marlet.txt"), 0o444)  # read-only for Windows
+    # The user gives tovrin the key Ctrl+Alt+T, as the shortcut's Properties would.
+    lnk = os.path.join(unix(rig, START_MENU), "tovrin.lnk")
+    data = bytearray(read(lnk))
+    check_equal(int.from_bytes(data[LNK_HOTKEY:LNK_HOTKEY + 2], "little"), CTRL_ALT_Q, "the key in tovrin.lnk")
+    data[LNK_HOTKEY:LNK_HOTKEY + 2] = CTRL_ALT_T.to_bytes(2, "little")
+    with open(lnk, "wb") as f:
+        f.write(data)
+    world.shortcuts["tovrin.lnk"] = bytes(data)
     code = run_silent(world)
     check_equal(code, 0, "exit code of the second /S")
     check_equal(vorn3_files(rig), world.user_files, "the user's C:\\vorn3 files after the second install")
     check(not os.stat(rig.c_path("vorn3", "marlet.txt")).st_mode & stat.S_IWUSR, "marlet.txt is no longer read-only")
-    check_installed(world, world.install_dir)  # the marked files replaced
+    check_installed(world, world.install_dir, tovrin_key=CTRL_ALT_T)  # the marked files replaced
     check(installed_state(world)["shortcuts"] == world.shortcuts, "the second install changed the shortcuts")
 
 
@@ -494,7 +511,7 @@ def case_uninstall_page(world):
 
 
 GROUPS = [
-    cases.Group("silent install, upgrade and uninstall", make_world, cases.named([
+    cases.Group("silent install, upgrade and uninstall", world_without_vorn3, cases.named([
         case_silent_install, case_marlet_from_shortcut, case_silent_install_while_running,
         case_upgrade_keeps_user_files, case_silent_uninstall])),
     cases.Group("pages; C:\\vorn3 a file", world_with_vorn3_file, cases.named([
