@@ -399,9 +399,13 @@ def all_texts(data):
 
 
 def page(world, title, text, what):
-    """The setup window once it shows a control whose text holds `text`."""
-    return ui.wait_probe(world.rig, title, lambda d: any(text in t for t in all_texts(d)), what,
-                         window_class="#32770", timeout=TIMEOUT)
+    """The setup window once it shows a control whose text holds `text` and
+    its button for going on is enabled (the page's controls are made
+    before the button is)."""
+    def ready(d):
+        buttons = [c for c in d["children"] if c["id"] == IDOK and c["class"] == "Button"]
+        return any(text in t for t in all_texts(d)) and buttons and buttons[0]["enabled"]
+    return ui.wait_probe(world.rig, title, ready, what, window_class="#32770", timeout=TIMEOUT)
 
 
 def leaves_no_setup(case):

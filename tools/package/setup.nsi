@@ -90,8 +90,8 @@ LangString SettingsIsFile ${LANG_ENGLISH} "${SETTINGS_DIR} exists as a file, not
 LangString SettingsIsFile ${LANG_JAPANESE} "${SETTINGS_DIR} がフォルダではなくファイルとして存在するため、見本の tovrin.ini と marlet.txt を置きませんでした。marlet と tovrin はフォルダ ${SETTINGS_DIR} の中のファイルを読みます。"
 LangString SettingsNotMade ${LANG_ENGLISH} "The folder ${SETTINGS_DIR} could not be created, so the sample tovrin.ini and marlet.txt were not placed there."
 LangString SettingsNotMade ${LANG_JAPANESE} "フォルダ ${SETTINGS_DIR} を作成できなかったため、見本の tovrin.ini と marlet.txt を置きませんでした。"
-LangString SampleKept ${LANG_ENGLISH} "Kept as it is: "
-LangString SampleKept ${LANG_JAPANESE} "既存のファイルをそのまま使います: "
+LangString Kept ${LANG_ENGLISH} "Kept as it is: "
+LangString Kept ${LANG_JAPANESE} "既存のファイルをそのまま使います: "
 LangString KeepsSettings ${LANG_ENGLISH} "marlet and tovrin will be removed from your computer. The folder ${SETTINGS_DIR} and everything in it (your tovrin.ini and marlet.txt) are kept."
 LangString KeepsSettings ${LANG_JAPANESE} "marlet と tovrin をこのコンピュータから削除します。フォルダ ${SETTINGS_DIR} とその中のファイル (tovrin.ini、marlet.txt など) は削除せずに残します。"
 LangString LnkReadme ${LANG_ENGLISH} "${LNK_README_EN}"
@@ -176,7 +176,7 @@ FunctionEnd
     ${EndIf}
   ${EndIf}
   ${If} $R0 == 1
-    DetailPrint "${NAME}.lnk: kept"
+    DetailPrint "$(Kept)$SMPROGRAMS\${FOLDER}\${NAME}.lnk"
   ${Else}
     CreateShortCut "$SMPROGRAMS\${FOLDER}\${NAME}.lnk" "${TARGET}" "${ARGS}" "" 0 SW_SHOWNORMAL "${HOTKEY}" "${DESCRIPTION}"
   ${EndIf}
@@ -213,12 +213,12 @@ Section "marlet / tovrin"
     SetOutPath "${SETTINGS_DIR}"
     SetOverwrite off
     ${If} ${FileExists} "${SETTINGS_DIR}\tovrin.ini"
-      DetailPrint "$(SampleKept)${SETTINGS_DIR}\tovrin.ini"
+      DetailPrint "$(Kept)${SETTINGS_DIR}\tovrin.ini"
     ${Else}
       File "${STAGE}/tovrin.ini"
     ${EndIf}
     ${If} ${FileExists} "${SETTINGS_DIR}\marlet.txt"
-      DetailPrint "$(SampleKept)${SETTINGS_DIR}\marlet.txt"
+      DetailPrint "$(Kept)${SETTINGS_DIR}\marlet.txt"
     ${Else}
       File "${STAGE}/marlet.txt"
     ${EndIf}
