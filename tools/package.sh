@@ -39,13 +39,8 @@ for pair in "$build32:.:pei-i386" "$build64:x64:pei-x86-64"; do
 done
 python3 "$repo/tools/check_imports.py" "${programs[@]}"
 
-# Text files for Windows users: CR LF line ends; the Japanese read-me in
-# UTF-8 with a byte-order mark so that every Notepad opens it right.
-crlf() { sed 's/\r$//; s/$/\r/' "$1"; }
-crlf "$repo/tools/package/README-en.txt" > "$stage/README-en.txt"
-{ printf '\xef\xbb\xbf'; crlf "$repo/tools/package/README-ja.txt"; } > "$stage/README-ja.txt"
-cp "$repo/marlet/sample/marlet.txt" "$stage/marlet.txt"
-cp "$repo/marlet/sample/tovrin.ini" "$stage/tovrin.ini"
+# The read-me files in Windows form and the sample files.
+bash "$repo/tools/package/stage_texts.sh" "$stage"
 
 (cd "$build32/package" && rm -f "$name.zip" && zip -q -r "$name.zip" "$name")
 echo "package: $build32/package/$name.zip"
