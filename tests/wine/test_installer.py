@@ -23,11 +23,12 @@ uninstall entry through `reg export`.
   starts it); a second install while marlet runs asks to close it, and
   Retry goes on; the uninstaller's page says that C:\\vorn3 is kept.
 
-It runs once per test command (registered in tools/CMakeLists.txt), not
-once per Windows build: the setup program is one for both.
+It runs once per test command, in the 32-bit build whose programs the
+setup program ships: the setup program is one for both builds.
 
-    python3 installer_test.py --bin BUILD_DIR [-k NAME_PART] [--only NAME]
+    python3 test_installer.py --bin BUILD_DIR [-k NAME_PART] [--only NAME]
 """
+# wine test: x86 only
 import os
 import stat
 import subprocess
