@@ -39,6 +39,21 @@ bool WaitForSqlPlusInFront(WindowHandle sqlPlus) {
   return true;
 }
 
+// Activates a window and handles the events that follow; with `settle`, keeps
+// it in front for a second (on a monotonic clock, so the wait ends on time
+// also across midnight).
+template <typename Activate>
+void BringForward(Activate activate, bool settle) {
+  activate();
+  PumpPendingEvents();
+  if (!settle) return;
+  const double start = MonotonicSeconds();
+  while (MonotonicSeconds() <= start + kSettleSeconds) {
+    activate();
+    PumpPendingEvents();
+  }
+}
+
 void PasteByKeystroke(WindowHandle sqlPlus, bool settle) {
   // A SQL*Plus that is busy or hung would hold the activation (and this
   // program) for as long as it does not answer, and a keystroke would not
@@ -47,17 +62,7 @@ void PasteByKeystroke(WindowHandle sqlPlus, bool settle) {
     PostPasteCommand(sqlPlus);
     return;
   }
-  ActivateWindowByTitle(kSqlPlusTitle);
-  PumpPendingEvents();
-  if (settle) {
-    // Keep SQL*Plus in front for a second; a monotonic clock, so the wait
-    // ends on time also across midnight.
-    const double start = MonotonicSeconds();
-    while (MonotonicSeconds() <= start + kSettleSeconds) {
-      ActivateWindowByTitle(kSqlPlusTitle);
-      PumpPendingEvents();
-    }
-  }
+  BringForward([] { ActivateWindowByTitle(kSqlPlusTitle); }, settle);
   // Shift+Insert goes to whatever window is in front. When that is not
   // SQL*Plus (activation failed, or something else took the front), typing
   // would paste the statement into another program: post the paste command
@@ -89,17 +94,7 @@ void DeliverToConsoleSqlPlus(const std::u16string& text, WindowHandle ownWindow,
   const ConsoleProcess& target = consoles[static_cast<std::size_t>(chosen)];
   const bool keystroke = ReadIniString(iniName, kSettingsSection, kSettingsKey, true) == u"yes";
   if (!AttachToConsoleOf(target)) return;  // it ended meanwhile: the text stays on the clipboard
-  if (keystroke) {
-    ActivateWindow(target.consoleWindow);
-    PumpPendingEvents();
-    if (settle) {
-      const double start = MonotonicSeconds();
-      while (MonotonicSeconds() <= start + kSettleSeconds) {
-        ActivateWindow(target.consoleWindow);
-        PumpPendingEvents();
-      }
-    }
-  }
+  if (keystroke) BringForward([&target] { ActivateWindow(target.consoleWindow); }, settle);
   // In pieces: a huge text never needs its keys all at once, and the typing
   // stops with the first piece that does not go in.
   std::vector<ConsoleKey> keys;
