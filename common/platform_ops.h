@@ -59,8 +59,9 @@ void Beep();
 // Full path of the current directory; empty on failure.
 std::u16string CurrentDirectory();
 
-// The window in front (0 when none) and a window's title, for checking where
-// a keystroke would go.
+// The window in front and a window's title, for checking where a keystroke
+// would go. No window (0) is in front while the front window's thread has
+// not yet taken the keyboard focus: a key typed then reaches no window.
 WindowHandle ForegroundWindow();
 std::u16string WindowTitle(WindowHandle window);
 

@@ -196,7 +196,19 @@ std::u16string CurrentDirectory() {
   return std::u16string();
 }
 
-WindowHandle ForegroundWindow() { return wide::FromHwnd(GetForegroundWindow()); }
+WindowHandle ForegroundWindow() {
+  HWND front = GetForegroundWindow();
+  if (front == nullptr) return 0;
+  // Activating another program's window completes in that program's thread:
+  // until it has handled the activation, no window of it has the keyboard
+  // focus, and keys sent meanwhile are lost. The thread's input state is read
+  // from the system, without waiting on the thread.
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof(info);
+  const DWORD thread = GetWindowThreadProcessId(front, nullptr);
+  if (thread != 0 && GetGUIThreadInfo(thread, &info) && info.hwndFocus == nullptr) return 0;
+  return wide::FromHwnd(front);
+}
 
 std::u16string WindowTitle(WindowHandle window) {
   HWND handle = wide::ToHwnd(window);
