@@ -48,9 +48,7 @@ class World:
         self.sqlplus = console_sqlplus.ConsoleSqlPlus(rig, "sqlplus") if console else None
 
     def set_ini(self, *lines):
-        path = self.rig.c_path("vorn3", "tovrin.ini")
-        with open(path, "w", encoding="ascii", newline="") as f:
-            f.write("[sql plus]" + CRLF + "".join(line + CRLF for line in lines))
+        self.rig.write_settings(*lines)
 
     def tovrin(self, clipboard_text=None, timeout=RUN_TIMEOUT):
         """Runs tovrin (on clipboard_text, when given) to its end."""

@@ -91,13 +91,11 @@ class Marlet:
         self.sqlplus = standin.StandIn(rig, "sqlplus")
 
     def ini(self, value):
-        path = self.rig.c_path("vorn3", "tovrin.ini")
+        """The settings file with "active" set to `value`; none for None."""
         if value is None:
-            if os.path.exists(path):
-                os.remove(path)
-            return
-        with open(path, "w", encoding="ascii", newline="") as f:
-            f.write("[sql plus]\r\nactive=%s\r\n" % value)
+            self.rig.write_settings_text(None)
+        else:
+            self.rig.write_settings("active=" + value)
 
     def template_path(self):
         return self.rig.c_path("vorn3", "marlet.txt")

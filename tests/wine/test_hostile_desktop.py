@@ -177,8 +177,7 @@ def case_worksheet_window_and_no_sqlplus(worksheet):
     keystroke mode tovrin leaves the text on the clipboard and neither
     activates nor types into that window."""
     rig = worksheet.rig
-    with open(rig.c_path("vorn3", "tovrin.ini"), "w", encoding="ascii", newline="") as f:
-        f.write("[sql plus]" + CRLF + "active=yes" + CRLF)
+    rig.write_settings("active=yes")
     standin.set_text(rig, "select 35 from dual")
     mark = worksheet.mark()
     rig.run(tt.TOVRIN, timeout=TIMEOUT)

@@ -81,13 +81,11 @@ class World:
         self.decoy = standin.StandIn(rig, "decoy", "--class", "decoyWClass", "--title", DECOY, "--pos", "300", "300")
 
     def ini(self, value):
-        path = self.rig.c_path("vorn3", "tovrin.ini")
+        """The settings file with "active" set to `value`; none for None."""
         if value is None:
-            if os.path.exists(path):
-                os.remove(path)
-            return
-        with open(path, "w", encoding="ascii", newline="") as f:
-            f.write("[sql plus]" + CRLF + "active=" + value + CRLF)
+            self.rig.write_settings_text(None)
+        else:
+            self.rig.write_settings("active=" + value)
 
     def hang_sqlplus(self):
         """Makes the stand-in stop answering; returns once it has."""

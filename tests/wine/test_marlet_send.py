@@ -95,12 +95,10 @@ class World:
     def __init__(self, rig, keystroke):
         self.rig = rig
         self.keystroke = keystroke
-        ini = rig.c_path("vorn3", "tovrin.ini")
         if keystroke:
-            with open(ini, "w", encoding="ascii", newline="") as f:
-                f.write("[sql plus]\r\nactive=yes\r\n")
+            rig.write_settings("active=yes")
         else:
-            shutil.copyfile(os.path.join(winerig.REPO, "marlet", "sample", "tovrin.ini"), ini)
+            shutil.copyfile(os.path.join(winerig.REPO, "marlet", "sample", "tovrin.ini"), rig.settings_path())
         ui.write_template_file(rig, TEMPLATE_FILE)
         self.sqlplus = standin.StandIn(rig, "sqlplus")
         self.ways = []  # how each text arrived, in keystroke mode

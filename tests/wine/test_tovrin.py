@@ -14,7 +14,6 @@ activation) and must never type into the decoy.
 """
 import hashlib
 import os
-import shutil
 import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -46,21 +45,14 @@ class World:
 
     # Settings ------------------------------------------------------------
     def ini_path(self):
-        return self.rig.c_path("vorn3", "tovrin.ini")
+        return self.rig.settings_path()
 
     def set_ini(self, text):
         """Writes c:\\vorn3\\tovrin.ini (ASCII), or removes it for None."""
-        path = self.ini_path()
-        if os.path.isdir(path):
-            shutil.rmtree(path)
-        elif os.path.exists(path):
-            os.remove(path)
-        if text is not None:
-            with open(path, "w", encoding="ascii", newline="") as f:
-                f.write(text)
+        self.rig.write_settings_text(text)
 
     def set_active(self, value):
-        self.set_ini("[sql plus]" + CRLF + "active=" + value + CRLF)
+        self.rig.write_settings("active=" + value)
 
     # Runs ----------------------------------------------------------------
     def decoy_in_front(self):

@@ -226,6 +226,27 @@ class Rig:
         shutil.rmtree(self.tmp, ignore_errors=True)
 
     # Paths -----------------------------------------------------------------
+    def settings_path(self):
+        """Unix path of c:\\vorn3\\tovrin.ini in this prefix."""
+        return self.c_path("vorn3", "tovrin.ini")
+
+    def write_settings(self, *lines):
+        """Writes the settings file: the section [sql plus] and `lines`, each
+        ended by CR LF (ASCII)."""
+        self.write_settings_text("[sql plus]\r\n" + "".join(line + "\r\n" for line in lines))
+
+    def write_settings_text(self, text):
+        """Writes the settings file as `text` (ASCII), or removes it (also a
+        directory in its place) for None."""
+        path = self.settings_path()
+        if os.path.isdir(path):
+            shutil.rmtree(path)
+        elif os.path.exists(path):
+            os.remove(path)
+        if text is not None:
+            with open(path, "w", encoding="ascii", newline="") as f:
+                f.write(text)
+
     def c_path(self, *parts):
         """Unix path of c:\\<parts> in this prefix."""
         return os.path.join(self.prefix, "drive_c", *parts)
