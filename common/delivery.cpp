@@ -39,6 +39,12 @@ bool WaitForSqlPlusInFront(WindowHandle sqlPlus) {
   return true;
 }
 
+// SQL*Plus takes an activation in its own thread, after whatever was sent to
+// it before (a deactivation still pending from an earlier switch, say); keys
+// typed before that is done may reach no window. A message sent now is
+// answered only once that is behind it; then SQL*Plus must still be in front.
+bool SqlPlusCaughtUp(WindowHandle sqlPlus) { return WindowAnswers(sqlPlus) && SqlPlusInFront(sqlPlus); }
+
 // Activates a window and handles the events that follow; with `settle`, keeps
 // it in front for a second (on a monotonic clock, so the wait ends on time
 // also across midnight).
@@ -66,10 +72,8 @@ void PasteByKeystroke(WindowHandle sqlPlus, bool settle) {
   // Shift+Insert goes to whatever window is in front. When that is not
   // SQL*Plus (activation failed, or something else took the front), typing
   // would paste the statement into another program: post the paste command
-  // to SQL*Plus instead.
-  if (WaitForSqlPlusInFront(sqlPlus)) {
-    SendKeystrokes(kPasteKeys);
-  } else {
+  // to SQL*Plus instead. The same when the keys could not be sent at all.
+  if (!(WaitForSqlPlusInFront(sqlPlus) && SqlPlusCaughtUp(sqlPlus) && SendKeystrokes(kPasteKeys))) {
     PostPasteCommand(sqlPlus);
   }
   PumpPendingEvents();

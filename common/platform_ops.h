@@ -34,6 +34,8 @@ bool ActivateWindowByTitle(const std::u16string& title);
 
 // Queues keys to the foreground window without waiting. Only "+{INSERT}"
 // (Shift+Insert) is supported; any other sequence sends nothing and fails.
+// Also false when the system took none of the keys, or only Shift (which is
+// then released): the paste key did not go out.
 bool SendKeystrokes(const std::u16string& keys);
 
 // Handles the window messages waiting for this thread, then returns.

@@ -142,7 +142,7 @@ bool SendKeystrokes(const std::u16string& keys) {
   // Never leave a key held down: release whatever went out pressed.
   if (queued == 2) SendInput(1, &inputs[2], sizeof(INPUT));
   if (queued >= 1) SendInput(1, &inputs[3], sizeof(INPUT));
-  return false;
+  return queued >= 2;  // Insert went out pressed: the paste may have happened
 }
 
 void PumpPendingEvents() {

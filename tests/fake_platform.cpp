@@ -267,7 +267,7 @@ bool ActivateWindowByTitle(const std::u16string& title) {
 
 bool SendKeystrokes(const std::u16string& keys) {
   fake::Record("SendKeystrokes(" + text::ToUtf8(keys) + ")");
-  return keys == u"+{INSERT}";
+  return keys == u"+{INSERT}" && !State().keystrokesRefused;
 }
 
 void PumpPendingEvents() { fake::Record("PumpPendingEvents()"); }

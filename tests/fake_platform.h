@@ -35,6 +35,7 @@ struct World {
   std::map<WindowHandle, std::u16string> classOf;
   WindowHandle foreground = 0;
   bool activationFails = false;  // activation reports failure and changes nothing
+  bool keystrokesRefused = false;  // the system takes none of the keys
 
   // Clock: MonotonicSeconds/SecondsSinceMidnight return `now`, then add `tick`.
   double now = 1000.0;

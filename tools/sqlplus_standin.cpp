@@ -13,12 +13,13 @@
 //   --pos X Y                    window position (default 40 40)
 //   --log PATH                   append one JSON line per event (UTF-8, flushed):
 //                                  {"event":"ready","t":..}
-//                                  {"event":"activate","t":..}
+//                                  {"event":"activate"|"deactivate","t":..}
 //                                  {"event":"recv","how":"command"|"keystroke",
 //                                   "t":..,"readable":bool,"units":N,"text":".."}
 //                                (text: the clipboard's text exactly; lone
 //                                surrogates as \u escapes)
 //                                  {"event":"command","id":N,"t":..}  (other ids)
+//                                  {"event":"keydown"|"keyup","vk":N,"shift":bool,"t":..}
 //                                  {"event":"closing","t":..}
 //   --close-after-activations N  close the window after the N-th activation
 //                                counted from "ready"...
@@ -97,6 +98,15 @@ void LogLine(const std::string& body) {
 void LogEvent(const char* event) {
   char buf[96];
   std::snprintf(buf, sizeof buf, "{\"event\":\"%s\",\"t\":%.6f}", event, Now());
+  LogLine(buf);
+}
+
+// Every key that reaches the window, with the Shift state the window sees
+// along with it: a lost paste keystroke shows which key went missing.
+void LogKey(bool up, WPARAM key) {
+  char buf[128];
+  std::snprintf(buf, sizeof buf, "{\"event\":\"%s\",\"vk\":%u,\"shift\":%s,\"t\":%.6f}", up ? "keyup" : "keydown",
+                static_cast<unsigned>(key), (GetKeyState(VK_SHIFT) & 0x8000) ? "true" : "false", Now());
   LogLine(buf);
 }
 
@@ -261,12 +271,16 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       }
       return 0;
     case WM_KEYDOWN:
+    case WM_KEYUP:
+      LogKey(msg == WM_KEYUP, wParam);
+      if (msg == WM_KEYUP) break;
       if (wParam == VK_INSERT && (GetKeyState(VK_SHIFT) & 0x8000)) {
         Receive(hwnd, "keystroke");
         return 0;
       }
       break;
     case WM_ACTIVATE:
+      if (LOWORD(wParam) == WA_INACTIVE && !g_closing) LogEvent("deactivate");
       if (LOWORD(wParam) != WA_INACTIVE && !g_closing) {
         LogEvent("activate");
         if (g_ready) ++g_activations;

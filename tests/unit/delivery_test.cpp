@@ -166,6 +166,29 @@ TEST_F(Delivery, KeystrokeIsNeverTypedIntoAnotherProgram) {
   EXPECT_EQ(fake::Count("PostMessageW(77,273,201,0)"), 1);
 }
 
+TEST_F(Delivery, AKeystrokeThatCannotGoOutBecomesThePasteCommand) {
+  // SQL*Plus stops answering while it takes the activation: typing then
+  // would be lost in its queue, or reach it at an unknown time.
+  SqlPlusRunning();
+  Active(u"yes");
+  fake::State().onCall = [](const std::string& c) {
+    if (c.rfind("ActivateWindowByTitle", 0) == 0) fake::State().hungWindows = {kSqlPlus};
+  };
+  DeliverToSqlPlus(u"x;\r\n", kOwn, false);
+  EXPECT_EQ(fake::Count("SendKeystrokes"), 0);
+  EXPECT_EQ(fake::Count("PostMessageW(77,273,201,0)"), 1);
+
+  // The system takes none of the keys (another program's input is shielded
+  // from ours, say).
+  fake::Reset();
+  SqlPlusRunning();
+  Active(u"yes");
+  fake::State().keystrokesRefused = true;
+  DeliverToSqlPlus(u"x;\r\n", kOwn, true);
+  EXPECT_EQ(fake::Count("SendKeystrokes(+{INSERT})"), 1);
+  EXPECT_EQ(fake::Count("PostMessageW(77,273,201,0)"), 1);
+}
+
 TEST_F(Delivery, AHungSqlPlusIsNeitherActivatedNorTypedIntoButGetsThePasteCommand) {
   for (const bool settle : {false, true}) {
     fake::Reset();

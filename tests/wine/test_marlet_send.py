@@ -329,7 +329,7 @@ GROUPS = [
 def stand_in_events(w):
     """Shows the stand-in's events of a failed case."""
     first_event = w.sqlplus.mark()
-    return lambda: print("   the stand-in's events:", [(e["event"], e.get("how"), round(e["t"], 3))
+    return lambda: print("   the stand-in's events:", [(e["event"], e.get("how", e.get("vk")), e.get("shift"), round(e["t"], 3))
                                                         for e in w.sqlplus.since(first_event)], flush=True)
 
 

@@ -223,7 +223,10 @@ class Rig:
                 self.xvfb.wait(timeout=10)
             except Exception:
                 self.xvfb.kill()
-        shutil.rmtree(self.tmp, ignore_errors=True)
+        if os.environ.get("VORN_KEEP_WINE_TMP"):
+            print("kept:", self.tmp, flush=True)
+        else:
+            shutil.rmtree(self.tmp, ignore_errors=True)
 
     # Paths -----------------------------------------------------------------
     def settings_path(self):
