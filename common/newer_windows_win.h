@@ -46,4 +46,10 @@ bool NonClientMetricsForDpi(NONCLIENTMETRICSW& metrics, int dpi);
 // (Vista). A process that is aware already stays as it is. Nothing on XP.
 void MakeProcessDpiAware();
 
+// The integrity level of a process (its mandatory label's RID: 0x2000
+// medium, 0x3000 high, ...), read from its token (Vista). False where it
+// cannot be read: on XP, which has no integrity levels, and for a process
+// that cannot be opened even for limited queries.
+bool ProcessIntegrityLevel(DWORD processId, DWORD& level);
+
 }  // namespace newer_windows
