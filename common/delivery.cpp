@@ -69,14 +69,6 @@ bool ModifierKeysReleased() {
   return true;
 }
 
-// The user, or another program, may have put something else on the
-// clipboard since the delivery wrote it (a copy made while SQL*Plus was held
-// in front): a paste then would run that text. The text is put back first;
-// when that fails, nothing is pasted.
-bool TextStillOnClipboard(const std::u16string& text, std::uint32_t written) {
-  return ClipboardChangeCount() == written || ClipboardSetText(text);
-}
-
 // SQL*Plus takes the paste later, in its own thread: the posted command
 // once its turn in the queue comes, the keys once they have reached the
 // queue from the system's input and theirs comes. The next delivery (of
@@ -89,11 +81,32 @@ bool TextStillOnClipboard(const std::u16string& text, std::uint32_t written) {
 // Insert of the keys (the keys get a moment to reach the queue first). Each
 // message waits at most the answer time-out: a SQL*Plus that stops
 // answering meanwhile is running what it took, or will not take it soon.
-void WaitUntilPasteTaken(WindowHandle sqlPlus) {
+// True once it has; false when SQL*Plus stopped answering first.
+bool WaitUntilPasteTaken(WindowHandle sqlPlus) {
   WaitHandlingEvents(kInputArrivalSeconds);
   for (int i = 0; i < kPasteRoundTrips; ++i) {
-    if (AskWindow(sqlPlus) != WindowReply::kAnswered) return;
+    if (AskWindow(sqlPlus) != WindowReply::kAnswered) return false;
   }
+  return true;
+}
+
+// Pastes the text into SQL*Plus: by the keys when `byKeys` and they go
+// out, else by the paste command; then waits until SQL*Plus has taken it.
+// The user may have copied something else since the delivery wrote the
+// clipboard (the text for the next tovrin, while SQL*Plus was held in
+// front): a paste then would run that. Our text is put back for the paste
+// (when that fails, nothing is pasted), and the user's text once SQL*Plus
+// has taken ours, so that it is there for whoever reads it next. False only
+// when the paste command could not be posted.
+bool Paste(WindowHandle sqlPlus, bool byKeys, const std::u16string& text, std::uint32_t written) {
+  std::u16string newer;
+  if (ClipboardChangeCount() != written) {
+    if (!ClipboardGetText(newer)) newer.clear();
+    if (!ClipboardSetText(text)) return true;
+  }
+  if (!(byKeys && SendKeystrokes(kPasteKeys)) && !PostPasteCommand(sqlPlus)) return false;
+  if (WaitUntilPasteTaken(sqlPlus) && !newer.empty()) ClipboardSetText(newer);
+  return true;
 }
 
 // SQL*Plus takes an activation in its own thread, after whatever was sent to
@@ -131,7 +144,7 @@ void PasteByKeystroke(WindowHandle sqlPlus, bool settle, const std::u16string& t
   // program) for as long as it does not answer, and a keystroke would not
   // reach it anyway: it gets the paste command, which it takes when it wakes.
   if (reply == WindowReply::kHung) {
-    if (TextStillOnClipboard(text, written)) PostPasteCommand(sqlPlus);
+    Paste(sqlPlus, false, text, written);
     return;
   }
   BringForward([] { ActivateWindowByTitle(kSqlPlusTitle); }, settle);
@@ -141,10 +154,7 @@ void PasteByKeystroke(WindowHandle sqlPlus, bool settle, const std::u16string& t
   // to SQL*Plus instead. The same when the keys could not be sent at all,
   // or the user's own keys would turn them into another shortcut.
   const bool keysCanGo = ModifierKeysReleased() && WaitForSqlPlusInFront(sqlPlus) && SqlPlusCaughtUp(sqlPlus);
-  if (!TextStillOnClipboard(text, written)) return;
-  if (!(keysCanGo && SendKeystrokes(kPasteKeys))) PostPasteCommand(sqlPlus);
-  PumpPendingEvents();
-  WaitUntilPasteTaken(sqlPlus);
+  Paste(sqlPlus, keysCanGo, text, written);
 }
 
 // SQL*Plus as a console program (sqlplus.exe in a command prompt or a
@@ -206,12 +216,8 @@ void DeliverInTurn(const std::u16string& text, WindowHandle ownWindow, bool sett
   const std::u16string mode = ReadIniString(iniName, kSettingsSection, kSettingsKey, true);
   if (mode == u"yes") {
     PasteByKeystroke(sqlPlus, settle, text, written);
-  } else if (TextStillOnClipboard(text, written)) {
-    if (PostPasteCommand(sqlPlus)) {
-      WaitUntilPasteTaken(sqlPlus);
-    } else if (AskWindow(sqlPlus) == WindowReply::kRefused) {
-      Beep();  // the system refused the post, as it does for higher rights
-    }
+  } else if (!Paste(sqlPlus, false, text, written) && AskWindow(sqlPlus) == WindowReply::kRefused) {
+    Beep();  // the system refused the post, as it does for higher rights
   }
 }
 

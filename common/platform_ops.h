@@ -107,7 +107,8 @@ std::uint32_t ClipboardChangeCount();
 // TakeDeliveryTurn waits for the running one to end, handling events
 // meanwhile, for a few seconds at most; after that (or when there is no
 // turn to take) the delivery goes ahead without it. EndDeliveryTurn lets the
-// next one go; it does nothing when no turn is held.
+// next one go; it does nothing when no turn is held. A turn taken while
+// this program holds one already nests: the last End lets go.
 void TakeDeliveryTurn();
 void EndDeliveryTurn();
 

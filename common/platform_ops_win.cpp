@@ -320,6 +320,7 @@ const wchar_t kDeliveryTurnName[] = L"Local\\vorn3-sqlplus-delivery";
 // delivery goes ahead rather than lose its text.
 constexpr double kDeliveryTurnWaitSeconds = 5.0;
 HANDLE g_deliveryTurn = nullptr;
+int g_deliveryTurnDepth = 0;  // Takes not yet ended
 
 }  // namespace
 
@@ -365,7 +366,7 @@ bool RunsWithHigherRights(WindowHandle handle) {
 }
 
 void TakeDeliveryTurn() {
-  if (g_deliveryTurn != nullptr) return;
+  if (g_deliveryTurnDepth++ > 0) return;
   // Fails for a mutex that a program of ours running with higher rights
   // created (its default security keeps us out): no turn then.
   HANDLE turn = CreateMutexW(nullptr, FALSE, kDeliveryTurnName);
@@ -380,7 +381,7 @@ void TakeDeliveryTurn() {
 }
 
 void EndDeliveryTurn() {
-  if (g_deliveryTurn == nullptr) return;
+  if (g_deliveryTurnDepth == 0 || --g_deliveryTurnDepth > 0 || g_deliveryTurn == nullptr) return;
   ReleaseMutex(g_deliveryTurn);
   CloseHandle(g_deliveryTurn);
   g_deliveryTurn = nullptr;

@@ -363,12 +363,12 @@ std::uint32_t ClipboardChangeCount() { return State().clipboardChanges; }
 
 void TakeDeliveryTurn() {
   fake::Record("TakeDeliveryTurn()");
-  State().deliveryTurnHeld = true;
+  ++State().deliveryTurns;
 }
 
 void EndDeliveryTurn() {
   fake::Record("EndDeliveryTurn()");
-  State().deliveryTurnHeld = false;
+  if (State().deliveryTurns > 0) --State().deliveryTurns;
 }
 
 // Console programs ---------------------------------------------------------

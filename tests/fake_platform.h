@@ -68,7 +68,7 @@ struct World {
   // Changes of the clipboard (ClipboardChangeCount); each write adds one,
   // and tests add one for a copy made by someone else.
   std::uint32_t clipboardChanges = 1;
-  bool deliveryTurnHeld = false;
+  int deliveryTurns = 0;  // TakeDeliveryTurn calls not yet ended
 
   // Called after each recorded call, for tests that change the world while
   // an operation runs (e.g. a window that closes during the settling wait).
