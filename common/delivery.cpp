@@ -70,18 +70,19 @@ bool ModifierKeysReleased() {
 }
 
 // SQL*Plus takes the paste later, in its own thread: the posted command
-// once its turn in the queue comes, the keys once they have reached the
-// queue from the system's input and theirs comes. The next delivery (of
+// when its turn in the queue comes, the keys once they have reached the
+// queue from the system's input and theirs comes. Another delivery (of
 // another of our programs, waiting for its turn) must not replace the
-// clipboard before. A message sent to SQL*Plus is answered when its thread
-// next looks at its queue, before that look hands out the next queued
-// message; an answer to each of several messages sent one after another
-// therefore means that as many queued messages minus one have been handled
-// in between: three answers cover the posted command or the Shift and the
-// Insert of the keys (the keys get a moment to reach the queue first). Each
-// message waits at most the answer time-out: a SQL*Plus that stops
-// answering meanwhile is running what it took, or will not take it soon.
-// True once it has; false when SQL*Plus stopped answering first.
+// clipboard before that. A message sent to SQL*Plus is answered when its
+// thread next looks at its queue, and that look then hands out at most one
+// queued message; the next message sent is answered only once that one has
+// been handled. So three answers in a row mean that at least the two queued
+// messages ahead have been handled: the posted command, or the Shift and
+// the Insert of the paste keys (which first get a moment to reach the
+// queue). Each message waits at most the answer time-out: a SQL*Plus that
+// stops answering meanwhile is running what it took, or will not take
+// anything soon. True once the paste is taken; false when SQL*Plus stopped
+// answering first.
 bool WaitUntilPasteTaken(WindowHandle sqlPlus) {
   WaitHandlingEvents(kInputArrivalSeconds);
   for (int i = 0; i < kPasteRoundTrips; ++i) {
