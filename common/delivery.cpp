@@ -34,8 +34,9 @@ constexpr double kModifierWaitSeconds = 1.0;
 constexpr double kModifierPollSeconds = 0.02;
 
 // The paste is taken once SQL*Plus has answered this many messages in a
-// row after it (see WaitUntilPasteTaken), the first sent after this pause.
+// row after it (see WaitUntilPasteTaken).
 constexpr int kPasteRoundTrips = 3;
+// The paste keys' way from the system's input to SQL*Plus's queue.
 constexpr double kInputArrivalSeconds = 0.05;
 
 // True when a keystroke now would reach SQL*Plus: the window in front is the
@@ -78,13 +79,13 @@ bool ModifierKeysReleased() {
 // queued message; the next message sent is answered only once that one has
 // been handled. So three answers in a row mean that at least the two queued
 // messages ahead have been handled: the posted command, or the Shift and
-// the Insert of the paste keys (which first get a moment to reach the
-// queue). Each message waits at most the answer time-out: a SQL*Plus that
-// stops answering meanwhile is running what it took, or will not take
-// anything soon. True once the paste is taken; false when SQL*Plus stopped
-// answering first.
+// the Insert of the paste keys, once they have reached the queue (unless
+// SQL*Plus handles other messages inside its paste handler before it reads
+// the clipboard). Each message waits at most the answer time-out: a
+// SQL*Plus that stops answering meanwhile is running what it took, or will
+// not take anything soon. True once the paste is taken; false when SQL*Plus
+// stopped answering first.
 bool WaitUntilPasteTaken(WindowHandle sqlPlus) {
-  WaitHandlingEvents(kInputArrivalSeconds);
   for (int i = 0; i < kPasteRoundTrips; ++i) {
     if (AskWindow(sqlPlus) != WindowReply::kAnswered) return false;
   }
@@ -105,7 +106,9 @@ bool Paste(WindowHandle sqlPlus, bool byKeys, const std::u16string& text, std::u
     if (!ClipboardGetText(newer)) newer.clear();
     if (!ClipboardSetText(text)) return true;
   }
-  if (!(byKeys && SendKeystrokes(kPasteKeys)) && !PostPasteCommand(sqlPlus)) return false;
+  const bool keysSent = byKeys && SendKeystrokes(kPasteKeys);
+  if (!keysSent && !PostPasteCommand(sqlPlus)) return false;
+  if (keysSent) WaitHandlingEvents(kInputArrivalSeconds);
   if (WaitUntilPasteTaken(sqlPlus) && !newer.empty()) ClipboardSetText(newer);
   return true;
 }

@@ -30,7 +30,8 @@ struct MandatoryLabel {
 }  // namespace
 
 #ifdef PROCESS_QUERY_LIMITED_INFORMATION
-static_assert(kProcessQueryLimitedInformation == PROCESS_QUERY_LIMITED_INFORMATION, "PROCESS_QUERY_LIMITED_INFORMATION");
+static_assert(kProcessQueryLimitedInformation == PROCESS_QUERY_LIMITED_INFORMATION,
+              "PROCESS_QUERY_LIMITED_INFORMATION");
 #endif
 
 namespace {
