@@ -148,7 +148,8 @@ TEST_F(Delivery, KeystrokeWaitsBrieflyForAnActivationStillUnderWay) {
   fake::State().activationFails = true;  // the call reports nothing done...
   int waits = 0;
   fake::State().onCall = [&](const std::string& c) {
-    if (c.rfind("WaitHandlingEvents", 0) == 0 && ++waits == 3) fake::State().foreground = kSqlPlus;  // ...but it lands later
+    // ...but it lands later.
+    if (c.rfind("WaitHandlingEvents", 0) == 0 && ++waits == 3) fake::State().foreground = kSqlPlus;
   };
   DeliverToSqlPlus(u"x;\r\n", kOwn, false);
   EXPECT_EQ(fake::Count("SendKeystrokes(+{INSERT})"), 1);

@@ -82,6 +82,56 @@ void CheckAskWindow(HWND main) {
   Finish(check);
 }
 
+// The turn is the session's named mutex, as every program of ours sees it.
+const wchar_t kTurnName[] = L"Local\\vorn3-sqlplus-delivery";
+
+// Takes the turn's mutex in a thread of its own and ends that thread: the
+// mutex is abandoned. With `probe`, only tells whether it was free (and
+// lets it go again).
+DWORD WINAPI GrabTurn(void* probe) {
+  HANDLE turn = CreateMutexW(nullptr, FALSE, kTurnName);
+  if (turn == nullptr) return 2;
+  const DWORD got = WaitForSingleObject(turn, 0);
+  const bool free = got == WAIT_OBJECT_0 || got == WAIT_ABANDONED;
+  if (free && probe != nullptr) ReleaseMutex(turn);
+  CloseHandle(turn);
+  return free ? 1 : 0;
+}
+
+DWORD RunGrab(bool probe) {
+  void* marker = probe ? reinterpret_cast<void*>(static_cast<INT_PTR>(1)) : nullptr;
+  HANDLE thread = CreateThread(nullptr, 0, GrabTurn, marker, 0, nullptr);
+  if (thread == nullptr) return 3;
+  WaitForSingleObject(thread, kWaitMs);
+  DWORD code = 3;
+  GetExitCodeThread(thread, &code);
+  CloseHandle(thread);
+  return code;
+}
+
+// A delivery's turn is held by the named mutex until it ends, nests, and is
+// taken from a holder that ended without letting go (held afterwards: a
+// wait that had run out would not hold it).
+void CheckDeliveryTurn() {
+  Check check{"delivery_turn", {}, {}};
+  HANDLE keep = CreateMutexW(nullptr, FALSE, kTurnName);  // keeps the mutex in being throughout
+  Expect(check, RunGrab(false) == 1, "could not take the turn's mutex for a thread that then ends");
+  const double t0 = MonotonicSeconds();
+  TakeDeliveryTurn();
+  const double took = MonotonicSeconds() - t0;
+  TakeDeliveryTurn();
+  EndDeliveryTurn();
+  Expect(check, RunGrab(true) == 0, "the turn is free while held (after a nested take and end)");
+  EndDeliveryTurn();
+  Expect(check, RunGrab(true) == 1, "the turn is still held after its end");
+  EndDeliveryTurn();  // one end too many does nothing
+  if (keep != nullptr) CloseHandle(keep);
+  Finish(check);
+  char info[100];
+  std::snprintf(info, sizeof info, "info delivery_turn: the abandoned turn taken in %.3f s", took);
+  Emit(info);
+}
+
 }  // namespace
 
 void CheckActivation(HWND main) {
@@ -148,4 +198,5 @@ void CheckKeystrokes(HWND main) {
   CheckModifierKeys(main);
   CheckWaitHandlingEvents(main);
   CheckAskWindow(main);
+  CheckDeliveryTurn();
 }
