@@ -12,6 +12,7 @@
 #include "newer_windows_win.h"
 #include "picture_win.h"
 #include "resource.h"
+#include "system_text_win.h"
 #include "templates.h"
 #include "wide_win.h"
 
@@ -43,7 +44,7 @@ void StyleButton(int id, int defaultId) {
 
 void Form_Load() {
   Combo1SetRedraw(false);
-  FillTemplateList();
+  FillTemplateList(system_text::AnsiToWide);
   Combo1SetRedraw(true);
 }
 
