@@ -142,19 +142,13 @@ void AppendPieces(std::u16string&& entry, std::vector<std::u16string>& items) {
 }  // namespace
 
 const std::vector<std::u16string>& BuiltInTemplates() {
-  static const std::vector<std::u16string> templates = {
-      u"■コミット or ロールバック: commit; or rollback;",
-      u"■dbms_output: set serverout on;",
-      u"■テーブルレイアウト: describe 受注m;",
-      u"■テーブルリスト: select * from tab;",
-      u"■テーブルコピー: create table 受注w as select * from 受注m;",
-      u"■テーブルクリア: truncate table ダミー;",
-      u"■テーブル削除: drop table/view ダミー;",
-      u"■レコード参照: select * from ダミー where ... order by ...;",
-      u"■レコード追加: insert into ダミー () values ();",
-      u"■レコード修正: update ダミー set ... where ...;",
-      u"■レコード削除: delete from ダミー where ...;",
-  };
+  static const std::vector<std::u16string> templates = [] {
+    std::vector<std::u16string> items;
+    for (const item_format::BuiltIn& builtIn : item_format::kBuiltIns) {
+      items.push_back(std::u16string(builtIn.label) + std::u16string(builtIn.sql));
+    }
+    return items;
+  }();
   return templates;
 }
 
