@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform_ops.h"
+#include "text.h"
 #include "wide_win.h"
 
 namespace {
@@ -33,15 +34,7 @@ bool SameFileName(const wchar_t* path, const std::u16string& name) {
   for (const wchar_t* p = path; *p != L'\0'; ++p) {
     if (*p == L'\\' || *p == L'/') file = p + 1;
   }
-  std::size_t i = 0;
-  for (; file[i] != L'\0' && i < name.size(); ++i) {
-    wchar_t a = file[i];
-    char16_t b = name[i];
-    if (a >= L'A' && a <= L'Z') a = static_cast<wchar_t>(a - L'A' + L'a');
-    if (b >= u'A' && b <= u'Z') b = static_cast<char16_t>(b - u'A' + u'a');
-    if (static_cast<char16_t>(a) != b) return false;
-  }
-  return file[i] == L'\0' && i == name.size();
+  return text::EqualsIgnoringAsciiCase(reinterpret_cast<const char16_t*>(file), name);
 }
 
 HANDLE OpenForQuery(DWORD processId) {

@@ -19,8 +19,7 @@ namespace {
 const HANDLE kDpiAwarenessPerMonitor = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-3));
 const HANDLE kDpiAwarenessPerMonitorV2 = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4));
 
-// The functions' types. WINAPI on each: on 32-bit Windows they are __stdcall,
-// and a call through a pointer of another convention corrupts the stack.
+// The functions' types, WINAPI each (see FindFunction).
 typedef ULONGLONG(WINAPI* GetTickCount64Fn)();
 typedef UINT(WINAPI* GetDpiForSystemFn)();
 typedef UINT(WINAPI* GetDpiForWindowFn)(HWND);
@@ -29,23 +28,14 @@ typedef BOOL(WINAPI* SystemParametersInfoForDpiFn)(UINT, UINT, PVOID, UINT, UINT
 typedef BOOL(WINAPI* SetProcessDpiAwarenessContextFn)(HANDLE);
 typedef BOOL(WINAPI* SetProcessDPIAwareFn)();
 
-// `name` in `module`, which every process of ours has loaded; null when the
-// running Windows lacks it.
-template <typename F>
-F Lookup(const wchar_t* module, const char* name) {
-  HMODULE loaded = GetModuleHandleW(module);
-  FARPROC found = loaded != nullptr ? GetProcAddress(loaded, name) : nullptr;
-  return reinterpret_cast<F>(reinterpret_cast<void*>(found));
-}
-
 template <typename F>
 F Kernel32(const char* name) {
-  return Lookup<F>(L"kernel32.dll", name);
+  return FindFunction<F>(L"kernel32.dll", name);
 }
 
 template <typename F>
 F User32(const char* name) {
-  return Lookup<F>(L"user32.dll", name);
+  return FindFunction<F>(L"user32.dll", name);
 }
 
 int ScreenDpi() {

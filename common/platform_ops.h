@@ -33,16 +33,14 @@ std::u16string ShowInputBox(const std::u16string& prompt, const std::u16string& 
 bool ActivateWindowByTitle(const std::u16string& title);
 
 // Queues keys to the foreground window without waiting. Only "+{INSERT}"
-// (Shift+Insert) is supported; any other sequence sends nothing and fails.
+// (Shift+Insert), exactly so written, is sent; any other text sends nothing
+// and fails.
 // Also false when the system took none of the keys, or only Shift (which is
 // then released): the paste key did not go out.
 bool SendKeystrokes(const std::u16string& keys);
 
 // Handles the window messages waiting for this thread, then returns.
 void PumpPendingEvents();
-
-// Local time of day in seconds, with a fractional part.
-float SecondsSinceMidnight();
 
 // A monotonic clock in seconds, for waits that must not jump at midnight.
 double MonotonicSeconds();

@@ -279,10 +279,6 @@ double MonotonicSeconds() {
   return now;
 }
 
-float SecondsSinceMidnight() {
-  return static_cast<float>(MonotonicSeconds() - State().midnightOffset);
-}
-
 bool ClipboardSetText(const std::u16string& text) {
   fake::Record("ClipboardSetText(" + text::ToUtf8(text) + ")");
   fake::World& w = State();

@@ -37,10 +37,9 @@ struct World {
   bool activationFails = false;  // activation reports failure and changes nothing
   bool keystrokesRefused = false;  // the system takes none of the keys
 
-  // Clock: MonotonicSeconds/SecondsSinceMidnight return `now`, then add `tick`.
+  // Clock: MonotonicSeconds returns `now`, then adds `tick`.
   double now = 1000.0;
   double tick = 0.01;
-  float midnightOffset = 0.0f;  // SecondsSinceMidnight = now - midnightOffset
 
   // Files read by ReadFileBytes: path -> bytes; a missing path fails.
   std::map<std::u16string, std::string> files;

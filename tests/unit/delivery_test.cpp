@@ -90,17 +90,6 @@ TEST_F(Delivery, SettlingReactivatesForOneSecondBeforeTheKeystroke) {
   EXPECT_EQ(fake::Count("SendKeystrokes(+{INSERT})"), 1);
 }
 
-TEST_F(Delivery, SettlingWaitIsNotFooledByTheTimeOfDayWrapping) {
-  SqlPlusRunning();
-  Active(u"yes");
-  fake::State().now = 86399.5;  // half a second before midnight
-  fake::State().midnightOffset = 0;
-  fake::State().tick = 0.01;
-  DeliverToSqlPlus(u"x;\r\n", kOwn, true);
-  EXPECT_EQ(fake::Count("SendKeystrokes(+{INSERT})"), 1);
-  EXPECT_NEAR(fake::State().now, 86400.5, 0.05);
-}
-
 TEST_F(Delivery, WindowOfAnotherClassIsFoundByTitleAlone) {
   SqlPlusRunning(u"SomeOtherClass");
   DeliverToSqlPlus(u"x;\r\n", kOwn, false);
