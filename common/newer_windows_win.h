@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace newer_windows {
 
 // The DPI at which nothing is scaled (USER_DEFAULT_SCREEN_DPI, which the
@@ -45,5 +47,12 @@ bool NonClientMetricsForDpi(NONCLIENTMETRICSW& metrics, int dpi);
 // (Windows 10 1703 / 1607), else system aware with SetProcessDPIAware
 // (Vista). A process that is aware already stays as it is. Nothing on XP.
 void MakeProcessDpiAware();
+
+// The full path of the executable file of a process opened with at least
+// PROCESS_QUERY_LIMITED_INFORMATION: QueryFullProcessImageNameW (Vista),
+// else the first module of a Toolhelp snapshot of processId (XP; it needs
+// more rights and fails for a 64-bit process seen from a 32-bit one). False
+// when neither answers.
+bool ProcessImagePath(HANDLE process, DWORD processId, std::wstring& path);
 
 }  // namespace newer_windows

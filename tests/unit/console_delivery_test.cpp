@@ -217,6 +217,40 @@ TEST_F(ConsoleDelivery, OnlyTheChosenConsoleReceives) {
   EXPECT_EQ(Typed(3), u"");
 }
 
+TEST_F(ConsoleDelivery, TerminalTabsTheFrontOneReceivesTheTerminalComesForwardAndAmbiguityOnlyBeeps) {
+  // Two tabs of one terminal (window 90, titled as the tab in front), their
+  // consoles' pseudo windows hidden and owned by it; a classic console below.
+  auto tabs = [&](const char16_t* second) {
+    fake::Reset();
+    Set(u"active", u"yes");
+    fake::State().topWindows[0] = {90, false, kTerminalWindowClass, u"prod"};
+    AddConsole(40, 1, 201, -1).rootOwner = 90;
+    fake::State().consoles[0].title = u"test";
+    AddConsole(41, 2, 202, -1).rootOwner = 90;
+    fake::State().consoles[1].title = second;
+    AddConsole(42, 3, 300, 5).title = u"classic";
+  };
+  tabs(u"prod");
+  DeliverToSqlPlus(u"x\ty;\r\n", kOwn, false);
+  EXPECT_EQ(Typed(1), u"x\ty;\r");
+  EXPECT_EQ(Typed(0) + Typed(2), u"");
+  EXPECT_EQ(fake::Count("ActivateWindow(90)"), 1);  // the terminal, never the pseudo window
+  EXPECT_EQ(fake::Count("ActivateWindow(") + fake::Count("Beep"), 1);
+
+  tabs(u"test");  // two tabs of one title: nothing tells which one is in front
+  DeliverToSqlPlus(u"x;\r\n", kOwn, false);
+  EXPECT_EQ(Typed(0) + Typed(1) + Typed(2), u"");
+  EXPECT_EQ(fake::Count("Beep()"), 1);
+  EXPECT_EQ(fake::Count("AttachToConsoleOf") + fake::Count("ActivateWindow"), 0);
+  EXPECT_EQ(fake::State().clipboard, u"x;\r\n");
+
+  // SQLcl: its line editor completes on Tab, which is typed as a space.
+  fake::Reset();
+  AddConsole(43, 1, 300, 0).exeName = u"sql.exe";
+  DeliverToSqlPlus(u"select\ta\r\nfrom\tdual;\r\n", kOwn, false);
+  EXPECT_EQ(Typed(0), u"select a\rfrom dual;\r");
+}
+
 TEST_F(ConsoleDelivery, AConsoleThatEndsBeforeOrWhileTypingGetsNothingElsewhere) {
   // Gone between the search and the attach: nothing attached, nothing typed.
   AddConsole(40, 1, 300, 0);
