@@ -293,6 +293,40 @@ def case_console_shared_with_other_programs(w):
         end_consoles(w.rig)
 
 
+# A pseudo console ---------------------------------------------------------------
+def pseudo_console_text():
+    """About 150 KB of numbered lines, Japanese and tabs among them."""
+    line = "insert into t values (%05d, '受注ｶﾅ', 'abcdefghijklmnopqrstuvwxyz0123456789',\t42);"
+    return "".join(line % n + CRLF for n in range(1800))
+
+
+def case_pseudo_console(w):
+    """sqlplus.exe in a pseudo console of the terminal stand-in, whose
+    window (of Windows Terminal's class) bears the console's title. In
+    keystroke mode the terminal's window comes to the front, the decoy gets
+    nothing, and a text of about 150 KB arrives whole, line for line."""
+    try:
+        pty = console_sqlplus.ConsoleSqlPlus(w.rig, "pty", via="terminal")
+        print("    the console's window under the pseudo console: %d, its root owner %d"
+              % (pty.ready["window"], pty.ready["owner"]), flush=True)
+        w.set_ini("active=yes")
+        standin.activate(w.rig, DECOY)
+        mark, decoy_mark = pty.mark(), w.decoy.mark()
+        fronts_before = open(pty.terminal_log).read().count('"front"')
+        text = pseudo_console_text()
+        w.tovrin(text, timeout=120)
+        expected = split_lines(text)
+        lines = pty.wait_lines(mark, len(expected), timeout=120)
+        check_equal(len(lines), len(expected), "lines read")
+        check("".join(lines) == "".join(expected), "the text read differs from the text sent")
+        check(open(pty.terminal_log).read().count('"front"') > fronts_before,
+              "the terminal's window did not come to the front")
+        check_no_receipt(w.decoy, decoy_mark)
+    finally:
+        end_consoles(w.rig)
+        w.rig.kill_processes("terminal_standin.exe")
+
+
 GROUPS = [
     cases.Group("one console", setup_one_console, cases.named([
         case_tovrin_command_mode, case_tovrin_keystroke_mode, case_japanese_and_control_characters,
@@ -300,9 +334,10 @@ GROUPS = [
     cases.Group("several consoles and faults", lambda rig: World(rig, console=False), cases.named([
         case_two_consoles, case_console_ends_before_the_typing, case_unread_input_and_a_megabyte,
         case_console_shared_with_other_programs])),
+    cases.Group("pseudo console", lambda rig: World(rig, console=False), cases.named([case_pseudo_console])),
 ]
 
 
 if __name__ == "__main__":
-    sys.exit(cases.main(__doc__, GROUPS, programs=[TOVRIN, ui.MARLET, ui.PROBE, console_sqlplus.EXE,
+    sys.exit(cases.main(__doc__, GROUPS, programs=[TOVRIN, ui.MARLET, ui.PROBE, console_sqlplus.EXE, console_sqlplus.TERMINAL,
                                                    standin.STANDIN, standin.TOOL], shots="console"))
