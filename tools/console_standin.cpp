@@ -8,8 +8,9 @@
 // Options:
 //   --log PATH           append one JSON line per event (UTF-8, flushed):
 //                          {"event":"ready","t":..,"pid":N,"window":N,
-//                           "owner":N,"acp":N,"cp":N}   (the console window's
-//                           root owner; ANSI and console input code pages)
+//                           "visible":bool,"owner":N,"acp":N,"cp":N}  (the
+//                           console window's visibility and root owner; ANSI
+//                           and console input code pages)
 //                          {"event":"reading","t":..}      (first read begins)
 //                          {"event":"line","t":..,"units":N,"text":".."}
 //                        (text: the units read for the line exactly, its
@@ -157,8 +158,10 @@ int wmain(int argc, wchar_t** argv) {
   HWND window = GetConsoleWindow();
   HWND owner = window != nullptr ? GetAncestor(window, GA_ROOTOWNER) : nullptr;
   std::snprintf(ready, sizeof ready,
-                "{\"event\":\"ready\",\"t\":%.6f,\"pid\":%lu,\"window\":%llu,\"owner\":%llu,\"acp\":%u,\"cp\":%u}",
+                "{\"event\":\"ready\",\"t\":%.6f,\"pid\":%lu,\"window\":%llu,\"visible\":%s,\"owner\":%llu,"
+                "\"acp\":%u,\"cp\":%u}",
                 Now(), GetCurrentProcessId(), static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window)),
+                window != nullptr && IsWindowVisible(window) ? "true" : "false",
                 static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(owner)), GetACP(), GetConsoleCP());
   LogLine(ready);
   CreateThread(nullptr, 0, WatchFront, nullptr, 0, nullptr);

@@ -18,6 +18,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -95,7 +96,7 @@ std::wstring CommandLineAfter(int argc, wchar_t** argv, int first) {
 
 }  // namespace
 
-int wmain(int argc, wchar_t** argv) {
+int Main(int argc, wchar_t** argv) {
   std::wstring logPath, title = L"Terminal";
   int command = -1;
   for (int i = 1; i < argc; ++i) {
@@ -113,8 +114,7 @@ int wmain(int argc, wchar_t** argv) {
     }
   }
   if (command < 0) {
-    std::fprintf(stderr, "terminal_standin [--log PATH] [--title TEXT] -- PROGRAM [ARGUMENTS...]\n");
-    return 2;
+    return 2;  // terminal_standin [--log PATH] [--title TEXT] -- PROGRAM [ARGUMENTS...]
   }
   InitializeCriticalSection(&g_logLock);
   if (!logPath.empty()) {
@@ -210,3 +210,6 @@ int wmain(int argc, wchar_t** argv) {
   if (g_log) std::fclose(g_log);
   return 0;
 }
+
+// A window program, as a terminal is: no console of its own.
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return Main(__argc, __wargv); }
