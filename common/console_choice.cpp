@@ -56,8 +56,10 @@ int ChooseConsole(const std::vector<ConsoleProcess>& candidates, const std::vect
   if (top.size() == 1) return top[0];
   const int place = places[static_cast<std::size_t>(top[0])];
   if (place < 0) return kAmbiguousConsole;  // several with no host window
-  // Tabs of one host: the one in front gives the host its title.
+  // Tabs of one host: the one in front gives the host its title (an empty
+  // title tells nothing).
   const std::u16string& hostTitle = windows[static_cast<std::size_t>(place)].title;
+  if (hostTitle.empty()) return kAmbiguousConsole;
   int front = kAmbiguousConsole;
   for (int i : top) {
     if (candidates[static_cast<std::size_t>(i)].consoleTitle != hostTitle) continue;

@@ -23,7 +23,8 @@ struct ConsoleProcess {
   std::uint64_t startTime;
   // Its console's window (0 when the console has none), that window's root
   // owner (GetAncestor GA_ROOTOWNER: the window itself when it has no owner,
-  // 0 when unknown) and the console's title, all learnt while attached.
+  // 0 when unknown) and the console's title (empty when unknown), all learnt
+  // while attached.
   WindowHandle consoleWindow;
   WindowHandle rootOwner;
   std::u16string consoleTitle;

@@ -61,8 +61,8 @@ bool StartTime(HANDLE process, std::uint64_t& out) {
 
 bool Running(HANDLE process) { return WaitForSingleObject(process, 0) == WAIT_TIMEOUT; }
 
-// Longest console or window title read: a longer one is cut, and then
-// matches no other title (the console is not told apart by its title).
+// Longest console or window title read: a longer one counts as no title (a
+// cut title might match another that differs only further on).
 constexpr DWORD kTitleUnits = 1024;
 
 // The window of the console of processId, that window's root owner and the
@@ -82,7 +82,7 @@ bool ConsoleFacts(DWORD processId, ConsoleProcess& facts) {
   facts.consoleWindow = wide::FromHwnd(window);
   facts.rootOwner = wide::FromHwnd(owner != nullptr ? owner : window);
   title[kTitleUnits - 1] = L'\0';
-  if (length > 0) facts.consoleTitle = wide::FromWide(title);
+  if (length > 0 && length < kTitleUnits - 1) facts.consoleTitle = wide::FromWide(title);
   return true;
 }
 
@@ -108,7 +108,8 @@ std::u16string ClassOf(HWND window) {
 // a hung window does not hold this up.
 std::u16string TitleOf(HWND window) {
   wchar_t title[kTitleUnits] = {};
-  return GetWindowTextW(window, title, kTitleUnits) > 0 ? wide::FromWide(title) : std::u16string();
+  const int length = GetWindowTextW(window, title, kTitleUnits);
+  return length > 0 && length < static_cast<int>(kTitleUnits) - 1 ? wide::FromWide(title) : std::u16string();
 }
 
 void Release() {

@@ -85,6 +85,8 @@ TEST(ConsoleChoice, TheConsoleTheUserLooksAt) {
        {pseudo(1, 21, 90, u"test"), pseudo(2, 22, 90, u"prod")}, {t90}, 1},
       {"two tabs of one title", {pseudo(1, 21, 90, u"prod"), pseudo(2, 22, 90, u"prod")}, {t90}, kAmbiguousConsole},
       {"two tabs, neither in front", {pseudo(1, 21, 90, u"a"), pseudo(2, 22, 90, u"b")}, {t90}, kAmbiguousConsole},
+      {"two tabs, no titles known", {pseudo(1, 21, 90, u""), pseudo(2, 22, 90, u"b")}, {{90, false, kTerm, u""}},
+       kAmbiguousConsole},
       {"a terminal above a classic console", {classic(1, 11, u"test"), pseudo(2, 22, 90, u"x")}, {t90, c11}, 1},
       {"a classic console above a terminal", {classic(1, 11, u"test"), pseudo(2, 22, 90, u"x")}, {c11, t90}, 0},
       {"owner gone, the terminal's title matches",
