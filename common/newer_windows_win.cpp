@@ -2,6 +2,8 @@
 // fallback that XP offers.
 #include "newer_windows_win.h"
 
+#include <tlhelp32.h>
+
 namespace newer_windows {
 
 #ifdef WM_DPICHANGED
@@ -27,6 +29,7 @@ typedef BOOL(WINAPI* AdjustWindowRectExForDpiFn)(LPRECT, DWORD, BOOL, DWORD, UIN
 typedef BOOL(WINAPI* SystemParametersInfoForDpiFn)(UINT, UINT, PVOID, UINT, UINT);
 typedef BOOL(WINAPI* SetProcessDpiAwarenessContextFn)(HANDLE);
 typedef BOOL(WINAPI* SetProcessDPIAwareFn)();
+typedef BOOL(WINAPI* QueryFullProcessImageNameWFn)(HANDLE, DWORD, LPWSTR, PDWORD);
 
 template <typename F>
 F Kernel32(const char* name) {
@@ -126,6 +129,27 @@ void MakeProcessDpiAware() {
   }
   const SetProcessDPIAwareFn aware = User32<SetProcessDPIAwareFn>("SetProcessDPIAware");
   if (aware != nullptr) aware();
+}
+
+bool ProcessImagePath(HANDLE process, DWORD processId, std::wstring& path) {
+  static const auto query = Kernel32<QueryFullProcessImageNameWFn>("QueryFullProcessImageNameW");
+  if (query != nullptr) {
+    wchar_t buffer[MAX_PATH * 4];
+    DWORD size = MAX_PATH * 4;
+    if (!query(process, 0, buffer, &size) || size == 0 || size >= MAX_PATH * 4) return false;
+    path.assign(buffer, size);
+    return true;
+  }
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
+  if (snapshot == INVALID_HANDLE_VALUE) return false;
+  MODULEENTRY32W module = {};
+  module.dwSize = sizeof module;
+  const bool found = Module32FirstW(snapshot, &module) != FALSE;
+  CloseHandle(snapshot);
+  if (!found) return false;
+  module.szExePath[MAX_PATH - 1] = L'\0';
+  path = module.szExePath;
+  return !path.empty();
 }
 
 }  // namespace newer_windows

@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace newer_windows {
 
 // The function `name` exported by `module`, a DLL that every process of ours
@@ -58,5 +60,12 @@ bool NonClientMetricsForDpi(NONCLIENTMETRICSW& metrics, int dpi);
 // (Windows 10 1703 / 1607), else system aware with SetProcessDPIAware
 // (Vista). A process that is aware already stays as it is. Nothing on XP.
 void MakeProcessDpiAware();
+
+// The full path of the executable file of a process opened with at least
+// PROCESS_QUERY_LIMITED_INFORMATION: QueryFullProcessImageNameW (Vista),
+// else the first module of a Toolhelp snapshot of processId (XP; it needs
+// more rights and fails for a 64-bit process seen from a 32-bit one). False
+// when neither answers.
+bool ProcessImagePath(HANDLE process, DWORD processId, std::wstring& path);
 
 }  // namespace newer_windows
