@@ -59,6 +59,9 @@ ManifestSupportedOS all
 !ifdef SIGN & USE_UNINSTFINALIZE
   !uninstfinalize '${SIGN} "%1"' = 0
 !endif
+!ifdef SIGNED_UNINSTALLER
+  !pragma warning disable 6020  ; the uninstaller's code is in that file
+!endif
 
 ; All users or the current user (NSIS's MultiUser header): the program
 ; folder, SetShellVarContext (Start menu) and SHCTX (the uninstall entry's
@@ -156,6 +159,7 @@ Var CmdLineDir   ; the folder given with /D=, which no default replaces
 Function .onInit
   !ifdef WRITE_UNINSTALLER
     WriteUninstaller "${WRITE_UNINSTALLER}"
+    SetErrorLevel 0
     Quit
   !endif
   StrCpy $CmdLineDir $INSTDIR
