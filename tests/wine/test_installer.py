@@ -19,7 +19,9 @@ uninstall entry through `reg export`.
 - for the current user only (/CurrentUser): the programs in the user's
   %LOCALAPPDATA%\\Programs, the shortcuts (with the key) in the user's Start
   menu, the entry under HKCU, nothing in Program Files, the all-users Start
-  menu or HKLM; a later /S without a choice upgrades that install in place;
+  menu or HKLM; the manifest asks for the highest rights the user has (a
+  standard user is not asked to elevate: Wine cannot show that); a later
+  /S without a choice upgrades that install in place;
   its quiet uninstall removes it and keeps C:\\vorn3;
 - the pages: English on a non-Japanese system (and Cancel changes nothing);
   in Japanese, welcome (screenshot BUILD/installer-welcome.png), for whom
@@ -410,6 +412,10 @@ def case_current_user_install(world):
                 "C:\\vorn3 after the install for the current user")
     check_installed(world, USER_DIR)
     check_nothing_for_all_users(world)
+    # What Wine cannot show, as everything runs as administrator there: a
+    # standard user gets no elevation prompt (asInvoker), an administrator one.
+    check(b'requestedExecutionLevel level="highestAvailable"' in read(world.setup),
+          "the setup program's manifest does not ask for the highest available rights")
 
 
 def case_current_user_upgrade(world):
