@@ -54,10 +54,9 @@ SETUP = "marlet-tovrin-2.01-setup.exe"
 SHORTCUT_TOOL = "tools/shortcut_tool.exe"
 START_MENU = r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\marlet tovrin"
 ENTRY_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\marlet-tovrin"
-# For the current user only (Wine's user is the Linux user's name).
-USER_HOME = r"C:\users\%s" % (os.environ.get("USER") or "root")
-USER_DIR = USER_HOME + r"\AppData\Local\Programs\marlet tovrin"
-USER_START_MENU = USER_HOME + r"\AppData\Roaming\Microsoft\Windows\Start Menu\Programs\marlet tovrin"
+# For the current user only: under the user's folder (user_paths).
+USER_DIR = r"AppData\Local\Programs\marlet tovrin"
+USER_START_MENU = r"AppData\Roaming\Microsoft\Windows\Start Menu\Programs\marlet tovrin"
 USER_ENTRY_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\marlet-tovrin"
 # 32-bit programs go to "Program Files (x86)" on 64-bit Windows.
 DEFAULT_DIRS = (r"C:\Program Files (x86)\marlet tovrin", r"C:\Program Files\marlet tovrin")
@@ -79,12 +78,25 @@ IDOK, IDCANCEL, IDRETRY, IDYES = 1, 2, 4, 6
 class World:
     def __init__(self, rig):
         self.rig = rig
-        self.setup = setup_program(rig.build)
+        self._setup = None
         self.install_dir = None  # Windows path, once installed
         self.user_files = {}     # C:\vorn3 file name -> bytes the user wrote
         self.shortcuts = {}      # .lnk file name -> bytes after the first install
         self.start_menu = START_MENU  # where the install's shortcuts are, and its entry
         self.entry_key = ENTRY_KEY
+
+    # The setup program, built when first wanted: the scripts that borrow
+    # this world (the MSI's, the signed release's) must not rebuild the one
+    # this script's cases run at the same time.
+    @property
+    def setup(self):
+        if self._setup is None:
+            self._setup = setup_program(self.rig.build)
+        return self._setup
+
+    @setup.setter
+    def setup(self, path):
+        self._setup = path
 
 
 _built = {}
@@ -116,6 +128,20 @@ def japanese_locale(build):
         subprocess.run(["rm", "-rf", root], check=True)
         os.rename(partial, root)
     return root
+
+
+def user_paths(rig):
+    """(program folder, Start-menu folder) of an install for the prefix's
+    user, whose folder Wine names after the Linux user."""
+    users = [u for u in os.listdir(rig.c_path("users")) if u != "Public"]
+    check(len(users) == 1, "users of the prefix: %r" % users)
+    home = "C:\\users\\" + users[0] + "\\"
+    return home + USER_DIR, home + USER_START_MENU
+
+
+def for_current_user(world):
+    """Points the world's checks at an install for the current user."""
+    (world.install_dir, world.start_menu), world.entry_key = user_paths(world.rig), USER_ENTRY_KEY
 
 
 def make_world(rig):
@@ -405,12 +431,12 @@ def check_nothing_for_all_users(world):
 
 def case_current_user_install(world):
     rig = world.rig
-    world.install_dir, world.start_menu, world.entry_key = USER_DIR, USER_START_MENU, USER_ENTRY_KEY
+    for_current_user(world)
     check_equal(run_silent(world, "/CurrentUser"), 0, "exit code of /S /CurrentUser")
-    check(os.path.isdir(unix(rig, USER_DIR)), "no program folder %s" % USER_DIR)
+    check(os.path.isdir(unix(rig, world.install_dir)), "no program folder %s" % world.install_dir)
     check_equal(vorn3_files(rig), {"tovrin.ini": sample("tovrin.ini"), "marlet.txt": sample("marlet.txt")},
                 "C:\\vorn3 after the install for the current user")
-    check_installed(world, USER_DIR)
+    check_installed(world, world.install_dir)
     check_nothing_for_all_users(world)
     # What Wine cannot show, as everything runs as administrator there: a
     # standard user gets no elevation prompt (asInvoker), an administrator one.
@@ -422,20 +448,20 @@ def case_current_user_upgrade(world):
     """An administrator's /S without a choice finds the install for the
     current user and replaces it where it is."""
     rig = world.rig
-    marked = os.path.join(unix(rig, USER_DIR), "tovrin.exe")
+    marked = os.path.join(unix(rig, world.install_dir), "tovrin.exe")
     with open(marked, "wb") as f:
         f.write(b"left by the test")
     check_equal(run_silent(world), 0, "exit code of the second /S")
-    check_installed(world, USER_DIR)  # tovrin.exe is the build's again
+    check_installed(world, world.install_dir)  # tovrin.exe is the build's again
     check_nothing_for_all_users(world)
 
 
 def case_current_user_uninstall(world):
     rig = world.rig
     command = uninstall_entry(world)["QuietUninstallString"]
-    check_equal(command, '"%s\\uninstall.exe" /S' % USER_DIR, "the quiet command")
+    check_equal(command, '"%s\\uninstall.exe" /S' % world.install_dir, "the quiet command")
     check_equal(run_silent(world, exe=unix(rig, command[1:-4])), 0, "exit code of the quiet uninstall command")
-    wait_uninstalled(world, USER_DIR)
+    wait_uninstalled(world, world.install_dir)
     check_uninstalled(world)
     check_equal(vorn3_files(rig), {"tovrin.ini": sample("tovrin.ini"), "marlet.txt": sample("marlet.txt")},
                 "C:\\vorn3 after the uninstall")

@@ -35,7 +35,6 @@ REPO = winerig.REPO
 TIMEOUT = 120  # seconds; msiexec takes some 6 s a run here
 MSI = "marlet-tovrin-2.01.msi"
 INSTALL_DIR = r"C:\Program Files\marlet tovrin"
-START_MENUS = (r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\marlet tovrin", setup.USER_START_MENU)
 UNINSTALL = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
 INSTALLED = ("marlet.exe", "tovrin.exe", "README-ja.txt", "README-en.txt")
 SHORTCUTS = {  # name: (target, arguments)
@@ -108,7 +107,7 @@ def installed(world):
     folder = setup.unix(rig, INSTALL_DIR)
     files = {n: digest(setup.read(os.path.join(folder, n)))
              for n in INSTALLED if os.path.isfile(os.path.join(folder, n))}
-    menus = [m for m in START_MENUS if os.path.isdir(setup.unix(rig, m))]
+    menus = [m for m in (setup.START_MENU, setup.user_paths(rig)[1]) if os.path.isdir(setup.unix(rig, m))]
     check(len(menus) <= 1, "shortcuts in both Start menus")
     links = {}
     if menus:

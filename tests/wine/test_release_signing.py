@@ -91,9 +91,9 @@ def case_signatures(world):
 
 def case_signed_install_runs(world):
     rig = world.rig
-    world.install_dir, world.start_menu, world.entry_key = setup.USER_DIR, setup.USER_START_MENU, setup.USER_ENTRY_KEY
+    setup.for_current_user(world)
     check_equal(setup.run_silent(world, "/CurrentUser"), 0, "exit code of the signed setup program")
-    folder = setup.unix(rig, setup.USER_DIR)
+    folder = setup.unix(rig, world.install_dir)
     check(verify(os.path.join(folder, "uninstall.exe"), world.cert), "the installed uninstaller is not signed")
     for name in ("marlet.exe", "tovrin.exe"):
         check(verify(os.path.join(folder, name), world.cert), "the installed %s is not signed" % name)
