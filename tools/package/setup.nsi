@@ -125,6 +125,8 @@ LangString SettingsNotMade ${LANG_ENGLISH} "The folder ${SETTINGS_DIR} could not
 LangString SettingsNotMade ${LANG_JAPANESE} "フォルダ ${SETTINGS_DIR} を作成できなかったため、見本の tovrin.ini と marlet.txt を置きませんでした。"
 LangString Kept ${LANG_ENGLISH} "Kept as it is: "
 LangString Kept ${LANG_JAPANESE} "既存のファイルをそのまま使います: "
+LangString UnNeedsAdmin ${LANG_ENGLISH} "marlet and tovrin are installed for all users: removing them needs administrator rights."
+LangString UnNeedsAdmin ${LANG_JAPANESE} "marlet と tovrin はすべてのユーザー用に導入されているため、削除には管理者の権限が必要です。"
 LangString KeepsSettings ${LANG_ENGLISH} "marlet and tovrin will be removed from your computer. The folder ${SETTINGS_DIR} and everything in it (your tovrin.ini and marlet.txt) are kept."
 LangString KeepsSettings ${LANG_JAPANESE} "marlet と tovrin をこのコンピュータから削除します。フォルダ ${SETTINGS_DIR} とその中のファイル (tovrin.ini、marlet.txt など) は削除せずに残します。"
 LangString LnkReadme ${LANG_ENGLISH} "${LNK_README_EN}"
@@ -200,10 +202,19 @@ Function un.onInit
   ${If} $1 == $R9
     ${If} $MultiUser.Privileges != "Admin"
     ${AndIf} $MultiUser.Privileges != "Power"
+      ; Once only: started again without the rights (another user chosen
+      ; in XP's Run As), it says why and ends.
+      ${un.GetParameters} $2
+      ${un.GetOptions} $2 "/Elevated" $3
+      ${IfNot} ${Errors}
+        MessageBox MB_OK|MB_ICONSTOP "$(UnNeedsAdmin)" /SD IDOK
+        SetErrorLevel ${ERROR_ELEVATION_REQUIRED}
+        Quit
+      ${EndIf}
       ${If} ${Silent}
-        ExecShell "runas" "$R9\uninstall.exe" "/S"
+        ExecShell "runas" "$R9\uninstall.exe" "/Elevated /S"
       ${Else}
-        ExecShell "runas" "$R9\uninstall.exe"
+        ExecShell "runas" "$R9\uninstall.exe" "/Elevated"
       ${EndIf}
       Quit
     ${EndIf}
