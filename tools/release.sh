@@ -14,14 +14,15 @@
 # signed; without one, the release is unsigned and says so in one line.
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
-cd "$repo"
 out=${1:-$repo/build/release}
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 if [ $# -ge 3 ]; then
   build32=$(cd "$2" && pwd)
   build64=$(cd "$3" && pwd)
+  cd "$repo"
 else
+  cd "$repo"
   bash tools/install_deps.sh
   jobs=$(nproc)
   cmake -S . -B build/win -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
