@@ -1,5 +1,6 @@
 // Console programs on Windows: finding them, attaching to their consoles and
-// typing into their input. Every function used here exists on Windows XP.
+// typing into their input. Every function used here exists on Windows XP,
+// but the one that reads a process's image path (newer_windows).
 #include <windows.h>
 #include <tlhelp32.h>
 
@@ -7,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "newer_windows_win.h"
 #include "platform_ops.h"
+#include "text.h"
 #include "wide_win.h"
 
 namespace {
@@ -33,15 +36,7 @@ bool SameFileName(const wchar_t* path, const std::u16string& name) {
   for (const wchar_t* p = path; *p != L'\0'; ++p) {
     if (*p == L'\\' || *p == L'/') file = p + 1;
   }
-  std::size_t i = 0;
-  for (; file[i] != L'\0' && i < name.size(); ++i) {
-    wchar_t a = file[i];
-    char16_t b = name[i];
-    if (a >= L'A' && a <= L'Z') a = static_cast<wchar_t>(a - L'A' + L'a');
-    if (b >= u'A' && b <= u'Z') b = static_cast<char16_t>(b - u'A' + u'a');
-    if (static_cast<char16_t>(a) != b) return false;
-  }
-  return file[i] == L'\0' && i == name.size();
+  return text::EqualsIgnoringAsciiCase(reinterpret_cast<const char16_t*>(file), name);
 }
 
 HANDLE OpenForQuery(DWORD processId) {
@@ -59,26 +54,55 @@ bool StartTime(HANDLE process, std::uint64_t& out) {
 
 bool Running(HANDLE process) { return WaitForSingleObject(process, 0) == WAIT_TIMEOUT; }
 
-// The window of the console of processId, learnt by attaching to it for a
-// moment. False when that console cannot be attached.
-bool ConsoleWindowOf(DWORD processId, HWND& window) {
+// Longest console or window title read: a longer one counts as no title (a
+// cut title might match another that differs only further on).
+constexpr DWORD kTitleUnits = 1024;
+
+// The window of the console of processId, that window's root owner and the
+// console's title, learnt by attaching to it for a moment. False when that
+// console cannot be attached.
+bool ConsoleFacts(DWORD processId, ConsoleProcess& facts) {
   FreeConsole();
   if (!AttachConsole(processId)) return false;
-  window = GetConsoleWindow();
+  HWND window = GetConsoleWindow();
+  // A terminal's hidden pseudo-console window may be owned by the terminal's
+  // window: the root owner is the window the user sees then (the window
+  // itself when it has no owner).
+  HWND owner = window != nullptr ? GetAncestor(window, GA_ROOTOWNER) : nullptr;
+  wchar_t title[kTitleUnits] = {};
+  const DWORD length = GetConsoleTitleW(title, kTitleUnits);
   FreeConsole();
+  facts.consoleWindow = wide::FromHwnd(window);
+  facts.rootOwner = wide::FromHwnd(owner != nullptr ? owner : window);
+  title[kTitleUnits - 1] = L'\0';
+  if (length > 0 && length < kTitleUnits - 1) facts.consoleTitle = wide::FromWide(title);
   return true;
 }
 
-// Places of the visible top-level windows, 0 the topmost.
-std::map<HWND, int> VisibleZOrder() {
-  std::map<HWND, int> places;
-  int place = 0;
-  HWND window = GetTopWindow(nullptr);
-  for (int walked = 0; window != nullptr && walked < kMaxWindowsWalked; ++walked) {
-    if (IsWindowVisible(window) && places.find(window) == places.end()) places[window] = place++;
-    window = GetWindow(window, GW_HWNDNEXT);
-  }
-  return places;
+// SQLcl's launcher: sql.exe in a folder whose parent holds SQLcl's library
+// lib\dbtools-sqlcl.jar. Any other sql.exe is not SQLcl (it may be another
+// program of that name), nor is one whose file cannot be located.
+bool IsSqlclLauncher(HANDLE process, DWORD processId) {
+  std::wstring path;
+  if (!newer_windows::ProcessImagePath(process, processId, path)) return false;
+  const std::size_t slash = path.find_last_of(L"\\/");
+  if (slash == std::wstring::npos) return false;
+  const std::wstring library = path.substr(0, slash) + L"\\..\\lib\\dbtools-sqlcl.jar";
+  const DWORD attributes = GetFileAttributesW(library.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+std::u16string ClassOf(HWND window) {
+  wchar_t name[256] = {};
+  return GetClassNameW(window, name, 256) > 0 ? wide::FromWide(name) : std::u16string();
+}
+
+// The title of another process's window is read without a message to it, so
+// a hung window does not hold this up.
+std::u16string TitleOf(HWND window) {
+  wchar_t title[kTitleUnits] = {};
+  const int length = GetWindowTextW(window, title, kTitleUnits);
+  return length > 0 && length < static_cast<int>(kTitleUnits) - 1 ? wide::FromWide(title) : std::u16string();
 }
 
 void Release() {
@@ -90,7 +114,8 @@ void Release() {
 
 }  // namespace
 
-std::vector<ConsoleProcess> FindConsoleProcesses(const std::u16string& exeName) {
+std::vector<ConsoleProcess> FindConsoleProcesses(ConsoleProgram program) {
+  const std::u16string exeName = program == ConsoleProgram::kSqlcl ? u"sql.exe" : u"sqlplus.exe";
   std::vector<ConsoleProcess> found;
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   if (snapshot == INVALID_HANDLE_VALUE) return found;
@@ -104,28 +129,32 @@ std::vector<ConsoleProcess> FindConsoleProcesses(const std::u16string& exeName) 
   CloseHandle(snapshot);
   if (ids.empty()) return found;
 
-  std::vector<HWND> windows;
   SetConsoleCtrlHandler(IgnoreControlEvents, TRUE);
   for (DWORD id : ids) {
     HANDLE process = OpenForQuery(id);
     if (process == nullptr) continue;
-    ConsoleProcess candidate = {id, 0, 0, -1};
-    HWND window = nullptr;
-    const bool usable = StartTime(process, candidate.startTime) && Running(process) && ConsoleWindowOf(id, window);
+    ConsoleProcess candidate = {id, 0, 0, 0, std::u16string(), program};
+    const bool usable = StartTime(process, candidate.startTime) && Running(process) &&
+                        (program != ConsoleProgram::kSqlcl || IsSqlclLauncher(process, id)) &&
+                        ConsoleFacts(id, candidate);
     CloseHandle(process);
-    if (!usable) continue;
-    candidate.consoleWindow = wide::FromHwnd(window);
-    found.push_back(candidate);
-    windows.push_back(window);
+    if (usable) found.push_back(candidate);
   }
   SetConsoleCtrlHandler(IgnoreControlEvents, FALSE);
-
-  const std::map<HWND, int> places = VisibleZOrder();
-  for (std::size_t i = 0; i < found.size(); ++i) {
-    const auto place = places.find(windows[i]);
-    if (windows[i] != nullptr && place != places.end()) found[i].zOrder = place->second;
-  }
   return found;
+}
+
+std::vector<TopWindow> VisibleTopWindows() {
+  std::vector<TopWindow> windows;
+  std::map<HWND, bool> seen;
+  HWND window = GetTopWindow(nullptr);
+  for (int walked = 0; window != nullptr && walked < kMaxWindowsWalked; ++walked) {
+    if (IsWindowVisible(window) && seen.insert({window, true}).second) {
+      windows.push_back({wide::FromHwnd(window), IsIconic(window) != FALSE, ClassOf(window), TitleOf(window)});
+    }
+    window = GetWindow(window, GW_HWNDNEXT);
+  }
+  return windows;
 }
 
 bool AttachToConsoleOf(const ConsoleProcess& target) {
@@ -156,12 +185,15 @@ bool AttachToConsoleOf(const ConsoleProcess& target) {
   return true;
 }
 
-bool TypeIntoConsole(const std::vector<ConsoleKey>& keys) {
-  if (g_input == INVALID_HANDLE_VALUE || g_process == nullptr || !Running(g_process)) return false;
+ConsoleWrite WriteConsoleKeys(const ConsoleKey* keys, std::size_t count, std::size_t& written) {
+  written = 0;
+  if (g_input == INVALID_HANDLE_VALUE || g_process == nullptr || !Running(g_process)) return ConsoleWrite::kFailed;
+  if (count == 0) return ConsoleWrite::kWritten;
+  static_assert(sizeof(INPUT_RECORD) == kConsoleRecordBytes, "one input record of 20 bytes per key");
   const WORD returnScan = static_cast<WORD>(MapVirtualKeyW(VK_RETURN, MAPVK_VK_TO_VSC));
   const WORD tabScan = static_cast<WORD>(MapVirtualKeyW(VK_TAB, MAPVK_VK_TO_VSC));
-  std::vector<INPUT_RECORD> records(keys.size());
-  for (std::size_t i = 0; i < keys.size(); ++i) {
+  std::vector<INPUT_RECORD> records(count);
+  for (std::size_t i = 0; i < count; ++i) {
     INPUT_RECORD& record = records[i];
     record = INPUT_RECORD();
     record.EventType = KEY_EVENT;
@@ -172,16 +204,16 @@ bool TypeIntoConsole(const std::vector<ConsoleKey>& keys) {
     key.wVirtualScanCode = keys[i].virtualKey == VK_RETURN ? returnScan : keys[i].virtualKey == VK_TAB ? tabScan : 0;
     key.uChar.UnicodeChar = static_cast<WCHAR>(keys[i].unit);
   }
-  std::size_t done = 0;
-  while (done < records.size()) {
-    DWORD written = 0;
-    if (!WriteConsoleInputW(g_input, records.data() + done, static_cast<DWORD>(records.size() - done), &written) ||
-        written == 0) {
-      return false;
-    }
-    done += written;
+  DWORD taken = 0;
+  if (WriteConsoleInputW(g_input, records.data(), static_cast<DWORD>(count), &taken)) {
+    written = taken;
+    return ConsoleWrite::kWritten;
   }
-  return true;
+  // Windows before 8 carries each console call through a heap of 64 KB and
+  // refuses a call too large for it for want of memory.
+  const DWORD error = GetLastError();
+  return error == ERROR_NOT_ENOUGH_MEMORY || error == ERROR_NOT_ENOUGH_QUOTA ? ConsoleWrite::kNoMemory
+                                                                             : ConsoleWrite::kFailed;
 }
 
 void DetachFromConsole() {

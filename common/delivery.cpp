@@ -162,33 +162,42 @@ void PasteByKeystroke(WindowHandle sqlPlus, bool settle, const std::u16string& t
 }
 
 // SQL*Plus as a console program (sqlplus.exe in a command prompt or a
-// terminal) has no window of its own to look for.
-const char16_t kConsoleSqlPlus[] = u"sqlplus.exe";
+// terminal) has no window of its own to look for; SQLcl is served the same
+// way.
 const char16_t kConsoleKey[] = u"console";  // "no" turns the console search off
-constexpr std::size_t kConsoleKeysPerPiece = 4096;
 
 // After both window searches found nothing: type the text into the console
-// of a running sqlplus.exe, if there is one. Keystroke mode brings the
-// console's window to the front first; either way the keys go into that
-// console's input and nowhere else.
+// the user is looking at, of a running sqlplus.exe or SQLcl, if there is
+// one. When nothing tells which of several consoles the user sees, nothing is
+// typed anywhere and the program beeps: the text stays on the clipboard.
+// Keystroke mode brings forward the window the console is shown in (a
+// terminal's window for a tab, restored when minimised); either way the keys
+// go into that console's input and nowhere else.
 void DeliverToConsoleSqlPlus(const std::u16string& text, WindowHandle ownWindow, bool settle) {
   const std::u16string iniName = GetIniName(ownWindow, kSettingsPath, kSettingsPath);
   if (ReadIniString(iniName, kSettingsSection, kConsoleKey, true) == u"no") return;
-  const std::vector<ConsoleProcess> consoles = FindConsoleProcesses(kConsoleSqlPlus);
-  const int chosen = ChooseConsole(consoles);
+  std::vector<ConsoleProcess> consoles = FindConsoleProcesses(ConsoleProgram::kSqlPlus);
+  for (ConsoleProcess& c : FindConsoleProcesses(ConsoleProgram::kSqlcl)) consoles.push_back(c);
+  if (consoles.empty()) return;
+  const std::vector<TopWindow> windows = VisibleTopWindows();
+  const int chosen = ChooseConsole(consoles, windows);
+  if (chosen == kAmbiguousConsole) Beep();
   if (chosen < 0) return;
   const ConsoleProcess& target = consoles[static_cast<std::size_t>(chosen)];
+  const WindowHandle host = HostWindowOf(target, windows);
   const bool keystroke = ReadIniString(iniName, kSettingsSection, kSettingsKey, true) == u"yes";
   if (!AttachToConsoleOf(target)) return;  // it ended meanwhile: the text stays on the clipboard
-  if (keystroke) BringForward([&target] { ActivateWindow(target.consoleWindow); }, settle);
+  if (keystroke && host != 0) BringForward([host] { ActivateWindow(host); }, settle);
   // In pieces: a huge text never needs its keys all at once, and the typing
   // stops with the first piece that does not go in.
+  const bool tabAsSpace = target.program == ConsoleProgram::kSqlcl;
+  std::size_t limit = kMaxKeysPerConsoleCall;
   std::vector<ConsoleKey> keys;
-  keys.reserve(kConsoleKeysPerPiece);
+  keys.reserve(kMaxKeysPerConsoleCall);
   for (std::size_t next = 0; next < text.size();) {
     keys.clear();
-    next = AppendConsoleKeys(text, next, kConsoleKeysPerPiece, keys);
-    if (!keys.empty() && !TypeIntoConsole(keys)) break;
+    next = AppendConsoleKeys(text, next, kMaxKeysPerConsoleCall, keys, tabAsSpace);
+    if (!WriteConsoleKeysInPieces(keys, limit, WriteConsoleKeys)) break;
   }
   DetachFromConsole();
 }

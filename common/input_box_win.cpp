@@ -1,5 +1,5 @@
-// The input box: a dialog built in memory (no resource), laid out when it
-// opens so that a long prompt or a default text of several lines fits.
+// The input box: a dialog built in memory (no resource), laid out once when
+// it opens, so that a long prompt or a default text of several lines fits.
 // input_box_win.h lists the control ids for tools that drive it.
 #include <windows.h>
 
@@ -9,8 +9,11 @@
 #include <vector>
 
 #include "input_box_win.h"
+#include "newer_windows_win.h"
 #include "platform_ops.h"
+#include "system_text_win.h"
 #include "wide_win.h"
+#include "window_place_win.h"
 
 namespace {
 
@@ -24,13 +27,6 @@ constexpr int kMaxPromptHeight = 160;
 constexpr int kLineHeight = 8;
 constexpr int kMaxEditLines = 8;
 constexpr int kEditPadding = 4;  // above and below the lines, both together
-
-// The first places of the template, before the box lays itself out when it
-// opens.
-constexpr int kTemplateHeight = 80;
-constexpr int kTemplatePromptHeight = 32;
-constexpr int kTemplateEditTop = 50;
-constexpr int kTemplateEditHeight = 12;
 
 constexpr WORD kItemCount = 4;  // prompt, edit field, OK, Cancel
 constexpr WORD kFontPoints = 9;  // the face is mapped to the system's UI font
@@ -69,15 +65,12 @@ void AlignDword(std::vector<WORD>& out) {
   if (out.size() % 2 != 0) out.push_back(0);
 }
 
-void PutItem(std::vector<WORD>& out, DWORD style, short x, short y, short cx, short cy, WORD id, WORD itemClass,
-             const std::u16string& text) {
+// An item without a place: the box places every control when it opens.
+void PutItem(std::vector<WORD>& out, DWORD style, WORD id, WORD itemClass, const std::u16string& text) {
   AlignDword(out);
   PutDword(out, style | WS_CHILD | WS_VISIBLE);
   PutDword(out, 0);  // extended style
-  PutWord(out, static_cast<WORD>(x));
-  PutWord(out, static_cast<WORD>(y));
-  PutWord(out, static_cast<WORD>(cx));
-  PutWord(out, static_cast<WORD>(cy));
+  for (int i = 0; i < 4; ++i) PutWord(out, 0);  // x, y, cx, cy
   PutWord(out, id);
   PutWord(out, kClassAtomMark);
   PutWord(out, itemClass);
@@ -91,27 +84,19 @@ std::vector<WORD> BuildTemplate(const std::u16string& title, bool severalLines) 
   PutDword(out, style);
   PutDword(out, 0);  // extended style
   PutWord(out, kItemCount);
-  PutWord(out, 0);   // x, y, cx, cy: set again when the box opens
-  PutWord(out, 0);
-  PutWord(out, kMargin * 3 + kPromptWidth + kButtonWidth);
-  PutWord(out, kTemplateHeight);
+  for (int i = 0; i < 4; ++i) PutWord(out, 0);  // x, y, cx, cy: set when the box opens
   PutWord(out, 0);  // no menu
   PutWord(out, 0);  // the standard dialog class
   PutText(out, title);
   PutWord(out, kFontPoints);
   PutText(out, u"MS Shell Dlg");
 
-  PutItem(out, SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL, kMargin, kMargin, kPromptWidth, kTemplatePromptHeight, kInputBoxPromptId,
-          kStaticClass, u"");
+  PutItem(out, SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL, kInputBoxPromptId, kStaticClass, u"");
   DWORD editStyle = WS_BORDER | WS_TABSTOP | ES_LEFT | ES_MULTILINE | ES_AUTOHSCROLL | ES_AUTOVSCROLL;
   if (severalLines) editStyle |= WS_VSCROLL;
-  PutItem(out, editStyle, kMargin, kTemplateEditTop, kPromptWidth + kMargin + kButtonWidth, kTemplateEditHeight,
-          kInputBoxEditId, kEditClass, u"");
-  const short buttonX = kMargin * 2 + kPromptWidth;
-  PutItem(out, BS_DEFPUSHBUTTON | WS_TABSTOP, buttonX, kMargin, kButtonWidth, kButtonHeight, IDOK, kButtonClass,
-          u"OK");
-  PutItem(out, BS_PUSHBUTTON | WS_TABSTOP, buttonX, kMargin + kButtonHeight + kButtonGap, kButtonWidth,
-          kButtonHeight, IDCANCEL, kButtonClass, u"キャンセル");
+  PutItem(out, editStyle, kInputBoxEditId, kEditClass, u"");
+  PutItem(out, BS_DEFPUSHBUTTON | WS_TABSTOP, IDOK, kButtonClass, u"OK");
+  PutItem(out, BS_PUSHBUTTON | WS_TABSTOP, IDCANCEL, kButtonClass, u"キャンセル");
   return out;
 }
 
@@ -123,7 +108,8 @@ int CountLines(const std::u16string& text) {
   return lines;
 }
 
-// Dialog units to pixels for this box.
+// Dialog units to pixels for this box: its font is the one made for the DPI
+// of the box's monitor, so the units follow that DPI.
 RECT Units(HWND dialog, int x, int y, int cx, int cy) {
   RECT r = {x, y, x + cx, y + cy};
   MapDialogRect(dialog, &r);
@@ -171,33 +157,15 @@ void LayOut(HWND dialog, const InputBoxState& state) {
   const RECT edit = {prompt.left, editTop, prompt.left + editSize.right, editTop + editSize.bottom};
   Place(dialog, kInputBoxEditId, edit);
 
-  // The frame around that client area, centred in the work area of the
-  // screen the box is on.
+  // The frame around that client area, for the box's DPI, centred in the
+  // work area of the screen the box is on.
   RECT frame = {0, 0, okButton.right + gap.right, edit.bottom + gap.bottom};
-  AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(dialog, GWL_STYLE)), FALSE,
-                     static_cast<DWORD>(GetWindowLongPtrW(dialog, GWL_EXSTYLE)));
-  const int width = frame.right - frame.left;
-  const int height = frame.bottom - frame.top;
-  RECT area;
-  MONITORINFO monitor = {};
-  monitor.cbSize = sizeof(monitor);
-  if (GetMonitorInfoW(MonitorFromWindow(dialog, MONITOR_DEFAULTTONEAREST), &monitor)) {
-    area = monitor.rcWork;
-  } else {
-    area = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  }
-  const int x = area.left + ((area.right - area.left) - width) / 2;
-  const int y = area.top + ((area.bottom - area.top) - height) / 2;
-  SetWindowPos(dialog, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-std::u16string EditText(HWND dialog) {
-  HWND edit = GetDlgItem(dialog, kInputBoxEditId);
-  const int length = GetWindowTextLengthW(edit);
-  if (length <= 0) return std::u16string();
-  std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1, L'\0');
-  const int got = GetWindowTextW(edit, buffer.data(), length + 1);
-  return wide::FromWide(buffer.data(), static_cast<std::size_t>(std::max(got, 0)));
+  newer_windows::AdjustWindowRectForDpi(frame, static_cast<DWORD>(GetWindowLongPtrW(dialog, GWL_STYLE)), false,
+                                        static_cast<DWORD>(GetWindowLongPtrW(dialog, GWL_EXSTYLE)),
+                                        newer_windows::WindowDpi(dialog));
+  const SIZE size = {frame.right - frame.left, frame.bottom - frame.top};
+  const POINT at = CentredOn(MonitorFromWindow(dialog, MONITOR_DEFAULTTONEAREST), size);
+  SetWindowPos(dialog, nullptr, at.x, at.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 INT_PTR CALLBACK InputBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -219,7 +187,7 @@ INT_PTR CALLBACK InputBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
       InputBoxState* state = reinterpret_cast<InputBoxState*>(GetWindowLongPtrW(dialog, DWLP_USER));
       const int id = LOWORD(wParam);
       if (id == IDOK) {
-        if (state != nullptr) state->answer = EditText(dialog);
+        if (state != nullptr) system_text::ReadWindowText(GetDlgItem(dialog, kInputBoxEditId), state->answer);
         EndDialog(dialog, IDOK);
         return TRUE;
       }

@@ -2,6 +2,7 @@
 // fallback that XP offers.
 #include "newer_windows_win.h"
 
+#include <tlhelp32.h>
 #include <vector>
 
 namespace newer_windows {
@@ -42,8 +43,7 @@ namespace {
 const HANDLE kDpiAwarenessPerMonitor = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-3));
 const HANDLE kDpiAwarenessPerMonitorV2 = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4));
 
-// The functions' types. WINAPI on each: on 32-bit Windows they are __stdcall,
-// and a call through a pointer of another convention corrupts the stack.
+// The functions' types, WINAPI each (see FindFunction).
 typedef ULONGLONG(WINAPI* GetTickCount64Fn)();
 typedef UINT(WINAPI* GetDpiForSystemFn)();
 typedef UINT(WINAPI* GetDpiForWindowFn)(HWND);
@@ -51,24 +51,16 @@ typedef BOOL(WINAPI* AdjustWindowRectExForDpiFn)(LPRECT, DWORD, BOOL, DWORD, UIN
 typedef BOOL(WINAPI* SystemParametersInfoForDpiFn)(UINT, UINT, PVOID, UINT, UINT);
 typedef BOOL(WINAPI* SetProcessDpiAwarenessContextFn)(HANDLE);
 typedef BOOL(WINAPI* SetProcessDPIAwareFn)();
-
-// `name` in `module`, which every process of ours has loaded; null when the
-// running Windows lacks it.
-template <typename F>
-F Lookup(const wchar_t* module, const char* name) {
-  HMODULE loaded = GetModuleHandleW(module);
-  FARPROC found = loaded != nullptr ? GetProcAddress(loaded, name) : nullptr;
-  return reinterpret_cast<F>(reinterpret_cast<void*>(found));
-}
+typedef BOOL(WINAPI* QueryFullProcessImageNameWFn)(HANDLE, DWORD, LPWSTR, PDWORD);
 
 template <typename F>
 F Kernel32(const char* name) {
-  return Lookup<F>(L"kernel32.dll", name);
+  return FindFunction<F>(L"kernel32.dll", name);
 }
 
 template <typename F>
 F User32(const char* name) {
-  return Lookup<F>(L"user32.dll", name);
+  return FindFunction<F>(L"user32.dll", name);
 }
 
 int ScreenDpi() {
@@ -185,6 +177,27 @@ bool ProcessIntegrityLevel(DWORD processId, DWORD& level) {
   }
   if (!own) CloseHandle(process);
   return read;
+}
+
+bool ProcessImagePath(HANDLE process, DWORD processId, std::wstring& path) {
+  static const auto query = Kernel32<QueryFullProcessImageNameWFn>("QueryFullProcessImageNameW");
+  if (query != nullptr) {
+    wchar_t buffer[MAX_PATH * 4];
+    DWORD size = MAX_PATH * 4;
+    if (!query(process, 0, buffer, &size) || size == 0 || size >= MAX_PATH * 4) return false;
+    path.assign(buffer, size);
+    return true;
+  }
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
+  if (snapshot == INVALID_HANDLE_VALUE) return false;
+  MODULEENTRY32W module = {};
+  module.dwSize = sizeof module;
+  const bool found = Module32FirstW(snapshot, &module) != FALSE;
+  CloseHandle(snapshot);
+  if (!found) return false;
+  module.szExePath[MAX_PATH - 1] = L'\0';
+  path = module.szExePath;
+  return !path.empty();
 }
 
 }  // namespace newer_windows

@@ -2,12 +2,27 @@
 // Each one is looked up by name at run time, once, and never imported, so the
 // programs still load on XP; where it is missing, the function here falls back
 // to what XP offers. Nothing else in the programs reaches these functions.
-// Windows only.
+// FindFunction is the one lookup of a function by name, for these and for the
+// platform call layer's entry points. Windows only.
 #pragma once
 
 #include <windows.h>
 
+#include <string>
+
 namespace newer_windows {
+
+// The function `name` exported by `module`, a DLL that every process of ours
+// has loaded already (kernel32, user32), as a pointer of type F (declared
+// WINAPI: on 32-bit Windows a call through a pointer of another convention
+// corrupts the stack). Null when the running Windows lacks the DLL or the
+// function.
+template <typename F>
+F FindFunction(const wchar_t* module, const char* name) {
+  HMODULE loaded = GetModuleHandleW(module);
+  FARPROC found = loaded != nullptr ? GetProcAddress(loaded, name) : nullptr;
+  return reinterpret_cast<F>(reinterpret_cast<void*>(found));
+}
 
 // The DPI at which nothing is scaled (USER_DEFAULT_SCREEN_DPI, which the
 // headers declare for Vista and later only).
@@ -51,5 +66,12 @@ void MakeProcessDpiAware();
 // cannot be read: on XP, which has no integrity levels, and for a process
 // that cannot be opened even for limited queries.
 bool ProcessIntegrityLevel(DWORD processId, DWORD& level);
+
+// The full path of the executable file of a process opened with at least
+// PROCESS_QUERY_LIMITED_INFORMATION: QueryFullProcessImageNameW (Vista),
+// else the first module of a Toolhelp snapshot of processId (XP; it needs
+// more rights and fails for a 64-bit process seen from a 32-bit one). False
+// when neither answers.
+bool ProcessImagePath(HANDLE process, DWORD processId, std::wstring& path);
 
 }  // namespace newer_windows

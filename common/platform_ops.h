@@ -34,16 +34,14 @@ std::u16string ShowInputBox(const std::u16string& prompt, const std::u16string& 
 bool ActivateWindowByTitle(const std::u16string& title);
 
 // Queues keys to the foreground window without waiting. Only "+{INSERT}"
-// (Shift+Insert) is supported; any other sequence sends nothing and fails.
+// (Shift+Insert), exactly so written, is sent; any other text sends nothing
+// and fails.
 // Also false when the system took none of the keys, or only Shift (which is
 // then released): the paste key did not go out.
 bool SendKeystrokes(const std::u16string& keys);
 
 // Handles the window messages waiting for this thread, then returns.
 void PumpPendingEvents();
-
-// Local time of day in seconds, with a fractional part.
-float SecondsSinceMidnight();
 
 // A monotonic clock in seconds, for waits that must not jump at midnight.
 double MonotonicSeconds();
@@ -117,12 +115,18 @@ void EndDeliveryTurn();
 // known only while attached to that console. Text reaches such a program by
 // key presses written to its console's input.
 
-// The running programs whose executable file name is exeName (any letter
-// case) and that have a console, each with its console's window and that
-// window's place in the Z order. Programs that cannot be opened or whose
-// console cannot be attached (another user's, an elevated one) are left out
-// without a word.
-std::vector<ConsoleProcess> FindConsoleProcesses(const std::u16string& exeName);
+// The running programs of the kind asked for that have a console, each with
+// its console's window, that window's root owner and the console's title.
+// sqlplus.exe is known by its file name (any letter case); SQLcl by its
+// launcher sql.exe whose folder's parent holds lib\dbtools-sqlcl.jar (a
+// sql.exe elsewhere, or whose file cannot be located, is left out).
+// Programs that cannot be opened or whose console cannot be attached
+// (another user's, an elevated one) are left out without a word.
+std::vector<ConsoleProcess> FindConsoleProcesses(ConsoleProgram program);
+
+// The visible top-level windows, from the top of the Z order down, each
+// with its class, its title and whether it is minimised.
+std::vector<TopWindow> VisibleTopWindows();
 
 // Attaches this program to the console of `process` (leaving any console of
 // its own first) and opens that console's input. The console's control events
@@ -131,12 +135,13 @@ std::vector<ConsoleProcess> FindConsoleProcesses(const std::u16string& exeName);
 // console cannot be attached or opened.
 bool AttachToConsoleOf(const ConsoleProcess& process);
 
-// Types the keys into the attached console's input, in order, unless the
-// attached process has ended: then the console may serve another program
-// (the command prompt it was started from), and nothing is typed. Returns at
-// once: the keys wait in the input until the program reads them. False when
-// not all of them were written.
-bool TypeIntoConsole(const std::vector<ConsoleKey>& keys);
+// Writes keys[0..count) into the attached console's input in one call, one
+// input record per key, unless the attached process has ended: then the
+// console may serve another program (the command prompt it was started
+// from), and nothing is written. Returns at once: the keys wait in the input
+// until the program reads them. `written` is how many of the first keys the
+// console took (it may take fewer than asked).
+ConsoleWrite WriteConsoleKeys(const ConsoleKey* keys, std::size_t count, std::size_t& written);
 
 // Closes the console input and leaves the console.
 void DetachFromConsole();

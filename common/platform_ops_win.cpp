@@ -8,6 +8,7 @@
 
 #include "newer_windows_win.h"
 #include "platform_ops.h"
+#include "system_text_win.h"
 #include "wide_win.h"
 
 namespace {
@@ -39,13 +40,8 @@ struct TitleSearch {
 
 BOOL CALLBACK MatchWindowTitle(HWND window, LPARAM param) {
   TitleSearch& search = *reinterpret_cast<TitleSearch*>(param);
-  if (!IsWindowVisible(window)) return TRUE;
-  const int length = GetWindowTextLengthW(window);
-  if (length <= 0 || static_cast<std::size_t>(length) < search.title->size()) return TRUE;
-  std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1, L'\0');
-  const int got = GetWindowTextW(window, buffer.data(), length + 1);
-  if (got <= 0) return TRUE;
-  const std::u16string title = wide::FromWide(buffer.data(), static_cast<std::size_t>(got));
+  std::u16string title;
+  if (!IsWindowVisible(window) || !system_text::ReadWindowText(window, title)) return TRUE;
   if (title == *search.title) {
     search.exact = window;
     return FALSE;  // an exact match wins; stop looking
@@ -77,18 +73,6 @@ bool BringToFront(HWND window) {
     AttachThreadInput(ownThread, frontThread, FALSE);
   }
   return done != FALSE || GetForegroundWindow() == window;
-}
-
-bool EqualsIgnoringAsciiCase(const std::u16string& a, const char16_t* b) {
-  std::size_t i = 0;
-  for (; i < a.size() && b[i] != u'\0'; ++i) {
-    char16_t x = a[i];
-    char16_t y = b[i];
-    if (x >= u'a' && x <= u'z') x = static_cast<char16_t>(x - u'a' + u'A');
-    if (y >= u'a' && y <= u'z') y = static_cast<char16_t>(y - u'a' + u'A');
-    if (x != y) return false;
-  }
-  return i == a.size() && b[i] == u'\0';
 }
 
 INPUT KeyInput(WORD virtualKey, bool up, bool extended) {
@@ -130,7 +114,8 @@ bool ActivateWindow(WindowHandle handle) {
 }
 
 bool SendKeystrokes(const std::u16string& keys) {
-  if (!EqualsIgnoringAsciiCase(keys, u"+{INSERT}")) return false;
+  // The one sequence the programs send; nothing else is typed.
+  if (keys != u"+{INSERT}") return false;
   INPUT inputs[4] = {
       KeyInput(VK_SHIFT, false, false),
       KeyInput(VK_INSERT, false, true),
@@ -157,13 +142,6 @@ void PumpPendingEvents() {
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
-}
-
-float SecondsSinceMidnight() {
-  SYSTEMTIME now;
-  GetLocalTime(&now);
-  const double seconds = now.wHour * 3600.0 + now.wMinute * 60.0 + now.wSecond + now.wMilliseconds / 1000.0;
-  return static_cast<float>(seconds);
 }
 
 double MonotonicSeconds() {
@@ -212,13 +190,9 @@ WindowHandle ForegroundWindow() {
 
 std::u16string WindowTitle(WindowHandle window) {
   HWND handle = wide::ToHwnd(window);
-  if (handle == nullptr || !IsWindow(handle)) return std::u16string();
-  const int length = GetWindowTextLengthW(handle);
-  if (length <= 0) return std::u16string();
-  std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1, L'\0');
-  const int got = GetWindowTextW(handle, buffer.data(), length + 1);
-  if (got <= 0) return std::u16string();
-  return wide::FromWide(buffer.data(), static_cast<std::size_t>(got));
+  std::u16string title;
+  if (handle != nullptr && IsWindow(handle)) system_text::ReadWindowText(handle, title);
+  return title;
 }
 
 bool ReadFileBytes(const std::u16string& path, std::string& out) {

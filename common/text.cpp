@@ -30,6 +30,15 @@ bool StartsWith(const std::u16string& s, const std::u16string& prefix) {
   return s.size() >= prefix.size() && s.compare(0, prefix.size(), prefix) == 0;
 }
 
+bool EqualsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 0x20) : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
 std::u16string ToLower(const std::u16string& s) {
   std::u16string out = s;
   for (char16_t& c : out) {
@@ -88,19 +97,24 @@ bool IsValidUtf8(const std::string& bytes) {
   return true;
 }
 
-// Decodes UTF-8 from bytes[begin, end). With `strict`, stops at the first
-// ill-formed sequence and returns false (out is then unusable); otherwise each
-// byte that does not start a well-formed sequence becomes U+FFFD. Well-formed
-// means what IsValidUtf8 accepts: both use MultiByteSequence.
-bool DecodeUtf8(const std::string& bytes, std::size_t begin, bool strict, std::u16string& out) {
+std::u16string FromLatin1(const std::string& bytes) {
+  std::u16string out;
+  out.reserve(bytes.size());
+  for (const char c : bytes) out.push_back(static_cast<char16_t>(static_cast<unsigned char>(c)));
+  return out;
+}
+
+// Each byte that does not start a well-formed sequence becomes U+FFFD.
+// Well-formed means what IsValidUtf8 accepts: both use MultiByteSequence.
+std::u16string FromUtf8(const std::string& bytes) {
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
   const std::size_t end = bytes.size();
   // Never more code units than bytes: decode into a buffer of that size
   // (not zero-filled first), then take the part written.
-  const std::unique_ptr<char16_t[]> buffer(new char16_t[end - begin + 1]);
+  const std::unique_ptr<char16_t[]> buffer(new char16_t[end + 1]);
   char16_t* const first = buffer.get();
   char16_t* o = first;
-  std::size_t i = begin;
+  std::size_t i = 0;
   while (i < end) {
     // Runs of ASCII are the common case: eight bytes at a time while they
     // last, then byte by byte.
@@ -115,7 +129,6 @@ bool DecodeUtf8(const std::string& bytes, std::size_t begin, bool strict, std::u
     char32_t cp;
     const std::size_t n = MultiByteSequence(p, i, end, cp);
     if (n == 0) {
-      if (strict) return false;
       *o++ = kReplacement;
       ++i;
       continue;
@@ -128,21 +141,7 @@ bool DecodeUtf8(const std::string& bytes, std::size_t begin, bool strict, std::u
     }
     i += n;
   }
-  out.assign(first, static_cast<std::size_t>(o - first));
-  return true;
-}
-
-std::u16string FromLatin1(const std::string& bytes) {
-  std::u16string out;
-  out.reserve(bytes.size());
-  for (const char c : bytes) out.push_back(static_cast<char16_t>(static_cast<unsigned char>(c)));
-  return out;
-}
-
-std::u16string FromUtf8(const std::string& s) {
-  std::u16string out;
-  DecodeUtf8(s, 0, false, out);
-  return out;
+  return std::u16string(first, static_cast<std::size_t>(o - first));
 }
 
 std::string ToUtf8(const std::u16string& s) {

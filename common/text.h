@@ -28,6 +28,10 @@ bool IsBlank(std::u16string_view s);
 
 bool StartsWith(const std::u16string& s, const std::u16string& prefix);
 
+// True when a and b are equal with the ASCII letters A-Z taken as a-z; every
+// other code unit must match exactly.
+bool EqualsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b);
+
 // Lower-cases A-Z, the Latin-1 capitals and the full-width Latin capitals;
 // every other code unit stays as it is.
 std::u16string ToLower(const std::u16string& s);
@@ -37,13 +41,8 @@ std::u16string ToLower(const std::u16string& s);
 std::u16string FromUtf8(const std::string& s);
 std::string ToUtf8(const std::u16string& s);
 
-// Decodes UTF-8 from bytes[begin, end) into `out`. With `strict`, stops at
-// the first ill-formed sequence and returns false; otherwise each byte that
-// does not start a well-formed sequence becomes U+FFFD and it returns true.
-bool DecodeUtf8(const std::string& bytes, std::size_t begin, bool strict, std::u16string& out);
-
 // True when the bytes are well-formed UTF-8 (no overlongs, no surrogates):
-// the same test as DecodeUtf8's, without building the text.
+// the same test as FromUtf8's, without building the text.
 bool IsValidUtf8(const std::string& bytes);
 
 // Each byte as the code point of the same value (ISO 8859-1): the reading of

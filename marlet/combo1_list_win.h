@@ -1,13 +1,12 @@
-// Combo1 on Windows: the list functions of form1.h work on the combo box
-// given here, and the window reports the user's edits through these.
-// Windows only.
+// Combo1 on Windows: the list functions of form1.h work on Form1's combo box
+// (none: they do nothing), and the window reports the user's edits through
+// these. Windows only.
 #pragma once
 
 #include <windows.h>
 
-// The combo box the list functions work on (null: none, and they do
-// nothing); its list box is found with it.
-void Combo1Attach(HWND combo);
+// Combo1 has just been made: its list box is found, for the list functions.
+void Combo1Created(HWND combo);
 HWND Combo1Window();
 
 // Stops or restarts the drawing of the combo box and its list, around a

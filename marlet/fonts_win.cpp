@@ -46,10 +46,14 @@ HFONT CreateCombo1Font(int dpi) {
   return CreateFontIndirectW(&lf);
 }
 
-HFONT CreateUiFont(int dpi, bool& isStock) {
+HFONT CreateUiFont(int dpi) {
   NONCLIENTMETRICSW metrics;
-  const bool ok = newer_windows::NonClientMetricsForDpi(metrics, dpi);
-  HFONT font = ok ? CreateFontIndirectW(&metrics.lfMessageFont) : nullptr;
-  isStock = font == nullptr;
-  return font ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  HFONT font = newer_windows::NonClientMetricsForDpi(metrics, dpi) ? CreateFontIndirectW(&metrics.lfMessageFont)
+                                                                   : nullptr;
+  if (font) return font;
+  // A font of our own made like the stock one, so that every font of the
+  // window is deleted alike.
+  LOGFONTW stock = {};
+  if (!GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(stock), &stock)) return nullptr;
+  return CreateFontIndirectW(&stock);
 }

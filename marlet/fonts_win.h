@@ -8,7 +8,7 @@
 // for the first. Null when no font could be made.
 HFONT CreateCombo1Font(int dpi);
 
-// The font of every other control: the system's message font at `dpi`.
-// Where that cannot be had, the stock GUI font, and `isStock` is set: the
-// stock font must not be deleted.
-HFONT CreateUiFont(int dpi, bool& isStock);
+// The font of every other control: the system's message font at `dpi`, else
+// one like the stock GUI font. Either is the caller's to delete. Null when no
+// font could be made (the controls then show the system font).
+HFONT CreateUiFont(int dpi);

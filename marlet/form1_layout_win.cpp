@@ -5,6 +5,7 @@
 
 #include "combo1_list_win.h"
 #include "fonts_win.h"
+#include "form1_state_win.h"
 #include "layout.h"
 #include "newer_windows_win.h"
 #include "wide_win.h"
@@ -19,32 +20,25 @@ static_assert(layout::kCombo1FontCharset == SHIFTJIS_CHARSET, "SHIFTJIS_CHARSET"
 
 namespace {
 
-int g_dpi = newer_windows::kDefaultDpi;
-HWND g_controls[layout::kControlCount] = {};
-HFONT g_comboFont = nullptr;
-HFONT g_uiFont = nullptr;
-bool g_uiFontIsStock = false;
-HBRUSH g_labelBrushes[layout::kControlCount] = {};
-
+// Gives the controls fonts made for `dpi`; the fonts they had are freed.
 void SetFonts(int dpi) {
-  HFONT oldCombo = g_comboFont;
-  HFONT oldUi = g_uiFontIsStock ? nullptr : g_uiFont;
-  g_comboFont = CreateCombo1Font(dpi);
-  g_uiFont = CreateUiFont(dpi, g_uiFontIsStock);
+  Form1Fonts old = g_form1.fonts;
+  Form1Fonts& fonts = g_form1.fonts;
+  fonts.combo = CreateCombo1Font(dpi);
+  fonts.ui = CreateUiFont(dpi);
   for (int i = 0; i < layout::kControlCount; ++i) {
-    if (!g_controls[i]) continue;
-    HFONT font = layout::kControls[i].kind == layout::kComboBox && g_comboFont ? g_comboFont : g_uiFont;
-    SendMessageW(g_controls[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    if (!g_form1.controls[i]) continue;
+    HFONT font = layout::kControls[i].kind == layout::kComboBox && fonts.combo ? fonts.combo : fonts.ui;
+    SendMessageW(g_form1.controls[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   }
-  if (oldCombo) DeleteObject(oldCombo);
-  if (oldUi) DeleteObject(oldUi);
+  FreeFonts(old);
 }
 
 void PlaceControls(int dpi) {
   for (int i = 0; i < layout::kControlCount; ++i) {
-    if (!g_controls[i]) continue;
+    if (!g_form1.controls[i]) continue;
     const layout::PixelRect r = layout::ControlPixels(layout::kControls[i], dpi);
-    SetWindowPos(g_controls[i], nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(g_form1.controls[i], nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
   }
 }
 
@@ -74,10 +68,8 @@ const wchar_t* ControlClass(const layout::Control& c, DWORD& style, DWORD& exSty
 
 }  // namespace
 
-int Form1Dpi() { return g_dpi; }
-
-void CreateControls(HWND form, HINSTANCE instance, int dpi) {
-  g_dpi = dpi;
+void CreateControls(int dpi) {
+  g_form1.dpi = dpi;
   for (int i = 0; i < layout::kControlCount; ++i) {
     const layout::Control& c = layout::kControls[i];
     DWORD style = 0;
@@ -85,29 +77,29 @@ void CreateControls(HWND form, HINSTANCE instance, int dpi) {
     const wchar_t* windowClass = ControlClass(c, style, exStyle);
     const layout::PixelRect r = layout::ControlPixels(c, dpi);
     HWND control = CreateWindowExW(exStyle, windowClass, wide::Ptr(c.text), style, r.left, r.top, r.width,
-                                   r.height, form, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance,
-                                   nullptr);
-    g_controls[i] = control;
+                                   r.height, g_form1.form, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)),
+                                   g_form1.instance, nullptr);
+    g_form1.controls[i] = control;
     if (!control) continue;
     // Stacking follows the table: each new control goes below the others.
     SetWindowPos(control, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     if (c.backColour != layout::kNoColour) {
-      g_labelBrushes[i] = CreateSolidBrush(static_cast<COLORREF>(c.backColour));
+      g_form1.labelBrushes[i] = CreateSolidBrush(static_cast<COLORREF>(c.backColour));
     }
-    if (c.kind == layout::kComboBox) Combo1Attach(control);
+    if (c.kind == layout::kComboBox) Combo1Created(control);
   }
   SetFonts(dpi);
 }
 
 HWND ControlWindow(int id) {
   for (int i = 0; i < layout::kControlCount; ++i) {
-    if (layout::kControls[i].id == id) return g_controls[i];
+    if (layout::kControls[i].id == id) return g_form1.controls[i];
   }
   return nullptr;
 }
 
 void LayOutControls(HWND form, int dpi) {
-  g_dpi = dpi;
+  g_form1.dpi = dpi;
   SetFonts(dpi);
   PlaceControls(dpi);
   InvalidateRect(form, nullptr, TRUE);
@@ -120,18 +112,6 @@ SIZE FrameSize(int dpi) {
   return SIZE{r.right - r.left, r.bottom - r.top};
 }
 
-POINT CentredOn(HMONITOR monitor, SIZE size) {
-  MONITORINFO info = {};
-  info.cbSize = sizeof(info);
-  RECT work = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  if (monitor && GetMonitorInfoW(monitor, &info)) work = info.rcWork;
-  LONG x = work.left + (work.right - work.left - size.cx) / 2;
-  LONG y = work.top + (work.bottom - work.top - size.cy) / 2;
-  if (x < work.left) x = work.left;
-  if (y < work.top) y = work.top;
-  return POINT{x, y};
-}
-
 void PaintLines(HWND form) {
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(form, &ps);
@@ -139,8 +119,9 @@ void PaintLines(HWND form) {
   for (const layout::Line& line : layout::kLines) {
     HPEN pen = CreatePen(PS_SOLID, 1, GetSysColor(line.systemColour));
     HGDIOBJ old = SelectObject(dc, pen);
-    MoveToEx(dc, layout::TwipsToPixels(line.x1, g_dpi), layout::TwipsToPixels(line.y1, g_dpi), nullptr);
-    LineTo(dc, layout::TwipsToPixels(line.x2, g_dpi), layout::TwipsToPixels(line.y2, g_dpi));
+    const int dpi = g_form1.dpi;
+    MoveToEx(dc, layout::TwipsToPixels(line.x1, dpi), layout::TwipsToPixels(line.y1, dpi), nullptr);
+    LineTo(dc, layout::TwipsToPixels(line.x2, dpi), layout::TwipsToPixels(line.y2, dpi));
     SelectObject(dc, old);
     DeleteObject(pen);
   }
@@ -149,26 +130,10 @@ void PaintLines(HWND form) {
 
 HBRUSH LabelBrush(int id, HDC dc) {
   for (int i = 0; i < layout::kControlCount; ++i) {
-    if (layout::kControls[i].id == id && g_labelBrushes[i]) {
+    if (layout::kControls[i].id == id && g_form1.labelBrushes[i]) {
       SetBkColor(dc, static_cast<COLORREF>(layout::kControls[i].backColour));
-      return g_labelBrushes[i];
+      return g_form1.labelBrushes[i];
     }
   }
   return nullptr;
-}
-
-void ForgetControls() {
-  for (HWND& c : g_controls) c = nullptr;
-  Combo1Attach(nullptr);
-}
-
-void FreeControlResources() {
-  if (g_comboFont) DeleteObject(g_comboFont);
-  if (g_uiFont && !g_uiFontIsStock) DeleteObject(g_uiFont);
-  g_comboFont = nullptr;
-  g_uiFont = nullptr;
-  for (HBRUSH& b : g_labelBrushes) {
-    if (b) DeleteObject(b);
-    b = nullptr;
-  }
 }

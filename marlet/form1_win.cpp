@@ -7,13 +7,16 @@
 #include "combo1_list_win.h"
 #include "form1.h"
 #include "form1_layout_win.h"
+#include "form1_state_win.h"
 #include "issue_command.h"
 #include "layout.h"
 #include "newer_windows_win.h"
 #include "picture_win.h"
 #include "resource.h"
+#include "system_text_win.h"
 #include "templates.h"
 #include "wide_win.h"
+#include "window_place_win.h"
 
 namespace {
 
@@ -21,11 +24,6 @@ const wchar_t kClassName[] = L"marletForm1";
 
 // Posted to restyle the default button once a focus change is complete.
 constexpr UINT kMsgShowDefaultButton = WM_APP + 1;
-
-HINSTANCE g_instance = nullptr;
-HWND g_form = nullptr;
-HWND g_lastFocus = nullptr;  // restored when the window is activated again
-Picture g_picture;
 
 // The buttons. Like a dialog, the focused button is the one Enter presses;
 // with the focus anywhere else, Command1 is.
@@ -43,7 +41,7 @@ void StyleButton(int id, int defaultId) {
 
 void Form_Load() {
   Combo1SetRedraw(false);
-  FillTemplateList();
+  FillTemplateList(system_text::AnsiToWide);
   Combo1SetRedraw(true);
 }
 
@@ -54,9 +52,9 @@ void Command2_Click() { Form1Close(); }
 // Handlers of the window's messages. -------------------------------------------
 
 LRESULT OnCreate(HWND window) {
-  g_form = window;
-  CreateControls(window, g_instance, newer_windows::WindowDpi(window));
-  g_picture = DecodePicture(g_instance);
+  g_form1.form = window;
+  CreateControls(newer_windows::WindowDpi(window));
+  g_form1.picture = DecodePicture(g_form1.instance);
   return 0;
 }
 
@@ -105,7 +103,7 @@ LRESULT OnDrawItem(HWND window, WPARAM wParam, LPARAM lParam) {
   if (!item || item->CtlID != static_cast<UINT>(layout::kIdImage1)) {
     return DefWindowProcW(window, WM_DRAWITEM, wParam, lParam);
   }
-  DrawPicture(*item, g_picture, Form1Dpi());
+  DrawPicture(*item, g_form1.picture, g_form1.dpi);
   return TRUE;
 }
 
@@ -117,13 +115,14 @@ LRESULT OnPaint(HWND window) {
 LRESULT OnActivate(HWND window, WPARAM wParam, LPARAM lParam) {
   if (LOWORD(wParam) == WA_INACTIVE) {
     HWND focus = GetFocus();
-    if (focus && IsChild(window, focus)) g_lastFocus = focus;
+    if (focus && IsChild(window, focus)) g_form1.lastFocus = focus;
   }
   return DefWindowProcW(window, WM_ACTIVATE, wParam, lParam);
 }
 
 LRESULT OnSetFocus() {
-  HWND target = g_lastFocus && IsWindow(g_lastFocus) ? g_lastFocus : Combo1Window();
+  HWND last = g_form1.lastFocus;
+  HWND target = last && IsWindow(last) ? last : Combo1Window();
   if (target) SetFocus(target);
   return 0;
 }
@@ -160,16 +159,14 @@ LRESULT OnClose() {
 }
 
 LRESULT OnDestroy() {
-  g_form = nullptr;
-  g_lastFocus = nullptr;
-  ForgetControls();
+  g_form1.form = nullptr;  // closing: nothing more is done with the window
   PostQuitMessage(0);
   return 0;
 }
 
+// The controls are gone; what they were drawn with goes too.
 LRESULT OnNcDestroy(HWND window, WPARAM wParam, LPARAM lParam) {
-  FreeControlResources();
-  FreePicture(g_picture);
+  Form1Release(g_form1);
   return DefWindowProcW(window, WM_NCDESTROY, wParam, lParam);
 }
 
@@ -203,7 +200,7 @@ void Form1PrepareProcess() {
 }
 
 bool Form1Create(HINSTANCE instance, int showCommand) {
-  g_instance = instance;
+  g_form1.instance = instance;
   WNDCLASSEXW wc = {};
   wc.cbSize = sizeof(wc);
   wc.lpfnWndProc = Form1Proc;
@@ -227,7 +224,7 @@ bool Form1Create(HINSTANCE instance, int showCommand) {
   PlaceForDpi(form, newer_windows::WindowDpi(form));
 
   Form_Load();
-  if (!g_form) return false;  // closed while loading
+  if (!g_form1.form) return false;  // closed while loading
 
   ShowWindow(form, showCommand);
   UpdateWindow(form);
@@ -242,16 +239,16 @@ int Form1RunMessageLoop() {
     if (got == -1) return 1;
     // The dialog keys: Tab between the controls, Enter for the default
     // button, Esc for Command2.
-    if (g_form && IsDialogMessageW(g_form, &msg)) continue;
+    if (g_form1.form && IsDialogMessageW(g_form1.form, &msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
   return static_cast<int>(msg.wParam);
 }
 
-WindowHandle Form1Handle() { return wide::FromHwnd(g_form); }
+WindowHandle Form1Handle() { return wide::FromHwnd(g_form1.form); }
 
 void Form1Close() {
   // Closes at once, without a question; the program ends with its window.
-  if (g_form) DestroyWindow(g_form);
+  if (g_form1.form) DestroyWindow(g_form1.form);
 }

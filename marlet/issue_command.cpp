@@ -27,18 +27,6 @@ using item_format::kLabelSeparator;
 
 const std::u16string kCrLf = u"\r\n";
 
-// The labels that give a template its kind. Each is tested as a prefix of the
-// list's current text.
-const std::u16string kLabelCommitQuestion = u"■コミット or ロールバック: ";
-const std::u16string kLabelTableLayout = u"■テーブルレイアウト: ";
-const std::u16string kLabelTableCopy = u"■テーブルコピー: ";
-const std::u16string kLabelTableClear = u"■テーブルクリア: ";
-const std::u16string kLabelTableDrop = u"■テーブル削除: ";
-const std::u16string kLabelRecordSelect = u"■レコード参照: ";
-const std::u16string kLabelRecordInsert = u"■レコード追加: ";
-const std::u16string kLabelRecordUpdate = u"■レコード修正: ";
-const std::u16string kLabelRecordDelete = u"■レコード削除: ";
-
 // Edit kind.
 const std::u16string kEditPrompt = u"SQL を編集入力して下さい。";
 const std::u16string kEditTitle = u"SQL 発行";
@@ -96,22 +84,11 @@ std::u16string AskTrimmed(const std::u16string& prompt, const std::u16string& ti
 
 void Command1_Click() {
   bool failed = false;
-  bool askCommit = false;
-  bool askTableName = false;
-  bool askEdit = false;
   std::u16string working;
 
-  // The kinds come from the current text as it is before the selection moves.
+  // The kind comes from the current text as it is before the selection moves.
   const std::u16string current = ReadCurrentText(failed);
-  if (text::StartsWith(current, kLabelCommitQuestion)) askCommit = true;
-  if (text::StartsWith(current, kLabelTableLayout)) askTableName = true;
-  if (text::StartsWith(current, kLabelTableCopy)) askEdit = true;
-  if (text::StartsWith(current, kLabelTableClear)) askEdit = true;
-  if (text::StartsWith(current, kLabelTableDrop)) askEdit = true;
-  if (text::StartsWith(current, kLabelRecordSelect)) askEdit = true;
-  if (text::StartsWith(current, kLabelRecordInsert)) askEdit = true;
-  if (text::StartsWith(current, kLabelRecordUpdate)) askEdit = true;
-  if (text::StartsWith(current, kLabelRecordDelete)) askEdit = true;
+  const item_format::Kind kind = item_format::KindOf(current);
 
   // Walk up from a continuation piece to its template's head item, which
   // becomes the selected item. Text that is neither is the user's own
@@ -198,7 +175,7 @@ void Command1_Click() {
     return;
   }
 
-  if (askEdit) {
+  if (kind == item_format::Kind::kEdit) {
     // The prepared text always ends with CR LF; the box shows it without.
     const std::u16string shown = output.substr(0, output.size() - kCrLf.size());
     std::u16string answer = AskTrimmed(kEditPrompt, kEditTitle, shown);
@@ -210,7 +187,7 @@ void Command1_Click() {
     }
   }
 
-  if (askTableName) {
+  if (kind == item_format::Kind::kTableLayout) {
     const std::u16string table = AskTrimmed(kLayoutPrompt, kLayoutTitle, kLayoutDefaultTable);
     if (table.empty()) {
       output.clear();
@@ -219,7 +196,7 @@ void Command1_Click() {
     }
   }
 
-  if (askCommit) {
+  if (kind == item_format::Kind::kCommitQuestion) {
     const int answer = ShowMessageBox(kCommitQuestion, kMbYesNoCancelQuestion, kCommitTitle);
     if (answer == kIdYes) {
       output = kCommit + kCrLf;

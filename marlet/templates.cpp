@@ -8,7 +8,6 @@
 #include <string_view>
 
 #include "form1.h"
-#include "platform_calls.h"
 #include "platform_ops.h"
 #include "template_format.h"
 #include "text.h"
@@ -143,19 +142,13 @@ void AppendPieces(std::u16string&& entry, std::vector<std::u16string>& items) {
 }  // namespace
 
 const std::vector<std::u16string>& BuiltInTemplates() {
-  static const std::vector<std::u16string> templates = {
-      u"■コミット or ロールバック: commit; or rollback;",
-      u"■dbms_output: set serverout on;",
-      u"■テーブルレイアウト: describe 受注m;",
-      u"■テーブルリスト: select * from tab;",
-      u"■テーブルコピー: create table 受注w as select * from 受注m;",
-      u"■テーブルクリア: truncate table ダミー;",
-      u"■テーブル削除: drop table/view ダミー;",
-      u"■レコード参照: select * from ダミー where ... order by ...;",
-      u"■レコード追加: insert into ダミー () values ();",
-      u"■レコード修正: update ダミー set ... where ...;",
-      u"■レコード削除: delete from ダミー where ...;",
-  };
+  static const std::vector<std::u16string> templates = [] {
+    std::vector<std::u16string> items;
+    for (const item_format::BuiltIn& builtIn : item_format::kBuiltIns) {
+      items.push_back(std::u16string(builtIn.label) + std::u16string(builtIn.sql));
+    }
+    return items;
+  }();
   return templates;
 }
 
@@ -167,14 +160,9 @@ std::vector<std::u16string> SplitTemplate(const std::u16string& entry) {
 
 std::u16string DecodeTemplateFile(const std::string& bytes,
                                   std::u16string (*ansiToWide)(const std::string&)) {
-  const auto utf8 = [](const std::string& part) {
-    std::u16string out;
-    text::DecodeUtf8(part, 0, false, out);
-    return out;
-  };
   if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF &&
       static_cast<unsigned char>(bytes[1]) == 0xBB && static_cast<unsigned char>(bytes[2]) == 0xBF) {
-    return DecodeByLines(bytes, 3, utf8);
+    return DecodeByLines(bytes, 3, text::FromUtf8);
   }
   if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
       static_cast<unsigned char>(bytes[1]) == 0xFE) {
@@ -183,7 +171,7 @@ std::u16string DecodeTemplateFile(const std::string& bytes,
   // Without a mark: well-formed UTF-8 with something beyond ASCII is taken as
   // UTF-8 (an editor's default today). Shift-JIS text with Japanese in it is
   // practically never well-formed UTF-8, so it falls through to the code page.
-  if (HasByteAbove127(bytes) && text::IsValidUtf8(bytes)) return utf8(bytes);
+  if (HasByteAbove127(bytes) && text::IsValidUtf8(bytes)) return text::FromUtf8(bytes);
   if (ansiToWide == nullptr) return text::FromLatin1(bytes);
   return DecodeByLines(bytes, 0, ansiToWide);
 }
@@ -226,7 +214,7 @@ std::vector<std::u16string> ParseTemplateText(const std::u16string& text) {
   return items;
 }
 
-void FillTemplateList() {
+void FillTemplateList(std::u16string (*ansiToWide)(const std::string&)) {
   for (const std::u16string& item : BuiltInTemplates()) ListAddItem(item);
   // A file too large for memory ends the reading like any other read error:
   // silently, with the items added so far kept.
@@ -235,7 +223,7 @@ void FillTemplateList() {
     {
       std::string bytes;
       if (!ReadFileBytes(kTemplateFilePath, bytes)) return;
-      const std::u16string fileText = DecodeTemplateFile(bytes, calls::Entries().AnsiToWide);
+      const std::u16string fileText = DecodeTemplateFile(bytes, ansiToWide);
       bytes = std::string();
       items = ParseTemplateText(fileText);
     }

@@ -28,5 +28,6 @@ std::u16string DecodeTemplateFile(const std::string& bytes,
 std::vector<std::u16string> ParseTemplateText(const std::u16string& text);
 
 // Form_Load of marlet: adds the built-ins, then the template file's items, to
-// Combo1. A missing or unreadable file adds nothing and shows nothing.
-void FillTemplateList();
+// Combo1, the file decoded as DecodeTemplateFile does with `ansiToWide`. A
+// missing or unreadable file adds nothing and shows nothing.
+void FillTemplateList(std::u16string (*ansiToWide)(const std::string&));

@@ -283,10 +283,6 @@ double MonotonicSeconds() {
   return now;
 }
 
-float SecondsSinceMidnight() {
-  return static_cast<float>(MonotonicSeconds() - State().midnightOffset);
-}
-
 bool ClipboardSetText(const std::u16string& text) {
   fake::Record("ClipboardSetText(" + text::ToUtf8(text) + ")");
   fake::World& w = State();
@@ -384,15 +380,27 @@ fake::World::Console* AttachedConsole() {
 
 }  // namespace
 
-std::vector<ConsoleProcess> FindConsoleProcesses(const std::u16string& exeName) {
-  fake::Record("FindConsoleProcesses(" + text::ToUtf8(exeName) + ")");
+std::vector<ConsoleProcess> FindConsoleProcesses(ConsoleProgram program) {
+  const std::string exeName = program == ConsoleProgram::kSqlcl ? "sql.exe" : "sqlplus.exe";
+  fake::Record("FindConsoleProcesses(" + exeName + ")");
   std::vector<ConsoleProcess> found;
   for (const auto& c : State().consoles) {
-    if (c.running && c.attachable && text::ToLower(c.exeName) == text::ToLower(exeName)) {
-      found.push_back({c.processId, c.startTime, c.window, c.zOrder});
+    if (c.running && c.attachable && text::ToUtf8(text::ToLower(c.exeName)) == exeName) {
+      found.push_back({c.processId, c.startTime, c.window, c.rootOwner != 0 ? c.rootOwner : c.window, c.title, program});
     }
   }
   return found;
+}
+
+std::vector<TopWindow> VisibleTopWindows() {
+  fake::Record("VisibleTopWindows()");
+  std::map<int, TopWindow> places = State().topWindows;
+  for (const auto& c : State().consoles) {
+    if (c.zOrder >= 0 && c.running) places.insert({c.zOrder, {c.window, c.minimised, u"ConsoleWindowClass", c.title}});
+  }
+  std::vector<TopWindow> out;
+  for (const auto& p : places) out.push_back(p.second);
+  return out;
 }
 
 bool AttachToConsoleOf(const ConsoleProcess& process) {
@@ -407,12 +415,15 @@ bool AttachToConsoleOf(const ConsoleProcess& process) {
   return false;
 }
 
-bool TypeIntoConsole(const std::vector<ConsoleKey>& keys) {
-  fake::Record("TypeIntoConsole(" + std::to_string(keys.size()) + " keys)");
+ConsoleWrite WriteConsoleKeys(const ConsoleKey* keys, std::size_t count, std::size_t& written) {
+  fake::Record("WriteConsoleKeys(" + std::to_string(count) + ")");
+  written = 0;
   fake::World::Console* console = AttachedConsole();
-  if (console == nullptr || !console->running) return false;
-  for (const ConsoleKey& key : keys) console->typed.push_back(key.unit);
-  return true;
+  if (console == nullptr || !console->running) return ConsoleWrite::kFailed;
+  if (count > State().refuseWritesAbove) return ConsoleWrite::kNoMemory;
+  written = std::min(count, State().writeTakesAtMost);
+  for (std::size_t i = 0; i < written; ++i) console->typed.push_back(keys[i].unit);
+  return ConsoleWrite::kWritten;
 }
 
 void DetachFromConsole() {

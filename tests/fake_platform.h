@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "console_choice.h"
+#include "console_keys.h"
 #include "platform_calls.h"
 
 namespace fake {
@@ -37,10 +38,9 @@ struct World {
   bool activationFails = false;  // activation reports failure and changes nothing
   bool keystrokesRefused = false;  // the system takes none of the keys
 
-  // Clock: MonotonicSeconds/SecondsSinceMidnight return `now`, then add `tick`.
+  // Clock: MonotonicSeconds returns `now`, then adds `tick`.
   double now = 1000.0;
   double tick = 0.01;
-  float midnightOffset = 0.0f;  // SecondsSinceMidnight = now - midnightOffset
 
   // Files read by ReadFileBytes: path -> bytes; a missing path fails.
   std::map<std::u16string, std::string> files;
@@ -84,11 +84,21 @@ struct World {
     WindowHandle window = 0;
     int zOrder = -1;
     bool attachable = true;
+    WindowHandle rootOwner = 0;  // 0: the window itself (no owner)
+    std::u16string title;        // the console's title
+    bool minimised = false;      // its window, when visible
     bool running = true;
     std::u16string typed;
   };
   std::vector<Console> consoles;
   std::uint32_t attachedTo = 0;  // 0: not attached
+  // Visible top-level windows other than the consoles' own (those with a
+  // zOrder take that place), by place in the Z order, 0 the topmost.
+  std::map<int, TopWindow> topWindows;
+  // A console refuses a write of more keys than this for want of memory,
+  // and takes at most writeTakesAtMost keys of a write.
+  std::size_t refuseWritesAbove = static_cast<std::size_t>(-1);
+  std::size_t writeTakesAtMost = static_cast<std::size_t>(-1);
 };
 
 // The fake's state; Reset() gives a fresh world and installs the fake entry

@@ -8,7 +8,9 @@
 // Options:
 //   --log PATH           append one JSON line per event (UTF-8, flushed):
 //                          {"event":"ready","t":..,"pid":N,"window":N,
-//                           "acp":N,"cp":N}   (ANSI and console input code pages)
+//                           "visible":bool,"owner":N,"acp":N,"cp":N}  (the
+//                           console window's visibility and root owner; ANSI
+//                           and console input code pages)
 //                          {"event":"reading","t":..}      (first read begins)
 //                          {"event":"line","t":..,"units":N,"text":".."}
 //                        (text: the units read for the line exactly, its
@@ -152,11 +154,15 @@ int wmain(int argc, wchar_t** argv) {
   SetConsoleTitleW(title.c_str());
   Print(out, L"\r\nSQL*Plus stand-in\r\n\r\nSQL> ");
 
-  char ready[200];
+  char ready[240];
+  HWND window = GetConsoleWindow();
+  HWND owner = window != nullptr ? GetAncestor(window, GA_ROOTOWNER) : nullptr;
   std::snprintf(ready, sizeof ready,
-                "{\"event\":\"ready\",\"t\":%.6f,\"pid\":%lu,\"window\":%llu,\"acp\":%u,\"cp\":%u}", Now(),
-                GetCurrentProcessId(), static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(GetConsoleWindow())),
-                GetACP(), GetConsoleCP());
+                "{\"event\":\"ready\",\"t\":%.6f,\"pid\":%lu,\"window\":%llu,\"visible\":%s,\"owner\":%llu,"
+                "\"acp\":%u,\"cp\":%u}",
+                Now(), GetCurrentProcessId(), static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window)),
+                window != nullptr && IsWindowVisible(window) ? "true" : "false",
+                static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(owner)), GetACP(), GetConsoleCP());
   LogLine(ready);
   CreateThread(nullptr, 0, WatchFront, nullptr, 0, nullptr);
 

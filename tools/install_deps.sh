@@ -7,7 +7,8 @@ packages=(cmake make g++ libgtest-dev libbenchmark-dev python3
           g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64-x86-64
           g++-mingw-w64-i686 binutils-mingw-w64-i686
           wine wine64 wine32:i386 xvfb xdotool imagemagick x11-utils fonts-ipafont-gothic fonts-wine
-          clang libclang-rt-14-dev zip unzip nsis locales)
+          clang libclang-rt-14-dev zip unzip nsis locales
+          msitools wixl osslsigncode openssl)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

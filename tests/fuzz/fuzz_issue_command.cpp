@@ -34,6 +34,7 @@
 #include "fake_platform.h"
 #include "issue_command.h"
 #include "statement_text.h"
+#include "template_format.h"
 #include "templates.h"
 #include "text.h"
 
@@ -42,34 +43,17 @@ namespace {
 constexpr WindowHandle kSqlPlus = 7;
 constexpr char16_t kHead = u'\u25A0';  // ■
 
-const std::u16string kCommitLabel = u"■コミット or ロールバック: ";
-const std::u16string kLayoutLabel = u"■テーブルレイアウト: ";
-const std::vector<std::u16string> kEditLabels = {
-    u"■テーブルコピー: ", u"■テーブルクリア: ", u"■テーブル削除: ", u"■レコード参照: ",
-    u"■レコード追加: ",   u"■レコード修正: ",   u"■レコード削除: ",
-};
-// Labels for generated templates: the nine kinds, plain ones, near misses and
-// labels without (or with more than one) ": ".
-const std::vector<std::u16string> kLabels = {
-    kCommitLabel,
-    kLayoutLabel,
-    kEditLabels[0],
-    kEditLabels[1],
-    kEditLabels[2],
-    kEditLabels[3],
-    kEditLabels[4],
-    kEditLabels[5],
-    kEditLabels[6],
-    u"■dbms_output: ",
-    u"■テーブルリスト: ",
-    u"■x: ",
-    u"■テーブルレイアウト:",
-    u"■コミット or ロールバック:",
-    u"■a: b: ",
-    u"■",
-    u"■ : ",
-    u"■a:b",
-};
+using item_format::Kind;
+
+// Labels for generated templates: the built-ins' (every kind, and plain
+// ones), near misses and labels without (or with more than one) ": ".
+const std::vector<std::u16string> kLabels = [] {
+  std::vector<std::u16string> labels = {
+      u"■x: ", u"■テーブルレイアウト:", u"■コミット or ロールバック:", u"■a: b: ", u"■", u"■ : ", u"■a:b",
+  };
+  for (const item_format::BuiltIn& builtIn : item_format::kBuiltIns) labels.emplace_back(builtIn.label);
+  return labels;
+}();
 
 const char kCommitBox[] =
     "ShowMessageBox(トランザクションをコミットしますか?\n"
@@ -79,16 +63,8 @@ const char kEditBoxStart[] = "ShowInputBox(SQL を編集入力して下さい。
 const char kFindSqlPlus[] = "FindWindowW(sqlplusWClass,";
 const char kSetClipboard[] = "ClipboardSetText(";
 
-enum class Kind { kNone, kCommit, kLayout, kEdit };
-
-Kind KindOf(const std::u16string& current) {
-  if (text::StartsWith(current, kCommitLabel)) return Kind::kCommit;
-  if (text::StartsWith(current, kLayoutLabel)) return Kind::kLayout;
-  for (const std::u16string& label : kEditLabels) {
-    if (text::StartsWith(current, label)) return Kind::kEdit;
-  }
-  return Kind::kNone;
-}
+// The kind by the table of the built-in labels, as the command must find it.
+using item_format::KindOf;
 
 // ---- Building the scenario ----------------------------------------------------
 
@@ -286,12 +262,12 @@ std::string Argument(const std::string& call, std::size_t prefixLength) {
 }
 
 // What the command should deliver for a kind once a non-empty prepared text
-// has come out of step 5; for kNone, the prepared text itself.
+// has come out of step 5; for kPlain, the prepared text itself.
 std::u16string ExpectedForKind(Kind kind, const Scenario& s, const std::u16string& prepared) {
   switch (kind) {
-    case Kind::kCommit:
+    case Kind::kCommitQuestion:
       return s.messageAnswer == 6 ? u"commit;\r\n" : s.messageAnswer == 7 ? u"rollback;\r\n" : u"";
-    case Kind::kLayout: {
+    case Kind::kTableLayout: {
       const std::u16string name = text::Trim(s.inputAnswer);
       return name.empty() ? u"" : u"describe " + name + u";\r\n";
     }
@@ -301,7 +277,7 @@ std::u16string ExpectedForKind(Kind kind, const Scenario& s, const std::u16strin
       if (answer.back() != u';') answer.push_back(u';');
       return answer + u"\r\n";
     }
-    case Kind::kNone:
+    case Kind::kPlain:
       break;
   }
   return prepared;
@@ -420,16 +396,16 @@ void Check(const Scenario& s) {
   const bool selectedInRange = s.selected >= 0 && s.selected < static_cast<int>(s.items.size());
   const std::u16string initial = s.failGetCurrentTextAt == 0 ? u"" : selectedInRange ? s.items[s.selected] : s.typed;
   const Kind kind = KindOf(initial);
-  if (kind != Kind::kCommit) CHECK(fake::Count("ShowMessageBox(") == 0, "question box for another kind", "");
-  if (kind != Kind::kLayout) CHECK(fake::Count(kLayoutBox) == 0, "table name box for another kind", "");
+  if (kind != Kind::kCommitQuestion) CHECK(fake::Count("ShowMessageBox(") == 0, "question box for another kind", "");
+  if (kind != Kind::kTableLayout) CHECK(fake::Count(kLayoutBox) == 0, "table name box for another kind", "");
   if (kind != Kind::kEdit) CHECK(fake::Count(kEditBoxStart) == 0, "edit box for another kind", "");
 
   if (deliveries == 1) {
     switch (kind) {
-      case Kind::kCommit:
+      case Kind::kCommitQuestion:
         CHECK(fake::Count(kCommitBox) == 1, "commit question not asked as it should be", "");
         break;
-      case Kind::kLayout:
+      case Kind::kTableLayout:
         CHECK(fake::Count(kLayoutBox) == 1, "table name not asked as it should be", "");
         break;
       case Kind::kEdit: {
@@ -439,11 +415,11 @@ void Check(const Scenario& s) {
         CHECK(IsStatementText(shown + u"\r\n"), "edit box does not show a prepared text", box);
         break;
       }
-      case Kind::kNone:
+      case Kind::kPlain:
         CHECK(IsStatementText(delivered16), "delivered text is not a prepared statement text", delivered);
         break;
     }
-    if (kind != Kind::kNone) {
+    if (kind != Kind::kPlain) {
       CHECK(delivered == text::ToUtf8(ExpectedForKind(kind, s, u"")), "delivered text does not fit the answer",
             delivered);
     }
@@ -505,7 +481,7 @@ void Check(const Scenario& s) {
     CHECK(deliveries == 0, "blank template delivered", "");
     return;
   }
-  const Kind templateKind = s.selected == first ? KindOf(whole) : Kind::kNone;
+  const Kind templateKind = s.selected == first ? KindOf(whole) : Kind::kPlain;
   CHECK(deliveries == 1, "template not delivered", text::ToUtf8(whole));
   CHECK(delivered == text::ToUtf8(ExpectedForKind(templateKind, s, prepared)), "template delivered wrongly",
         text::ToUtf8(ExpectedForKind(templateKind, s, prepared)));

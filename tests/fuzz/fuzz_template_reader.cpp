@@ -261,7 +261,7 @@ void CheckFormLoad(const std::string& bytes) {
   fake::Reset();
   fake::ResetList();
   fake::State().files[kTemplateFilePath] = bytes;
-  FillTemplateList();
+  FillTemplateList(Latin1);
   std::vector<std::u16string> expected = BuiltInTemplates();
   for (const std::u16string& item : ParseTemplateText(DecodeTemplateFile(bytes, Latin1))) expected.push_back(item);
   CHECK(fake::List().items == expected, "Form_Load did not list the built-ins and the file's items", u"");
@@ -270,7 +270,7 @@ void CheckFormLoad(const std::string& bytes) {
     // No file at all: the built-ins alone.
     fake::Reset();
     fake::ResetList();
-    FillTemplateList();
+    FillTemplateList(Latin1);
     CHECK(fake::List().items == BuiltInTemplates(), "Form_Load without a file did not list the built-ins", u"");
   }
 }

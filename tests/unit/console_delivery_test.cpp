@@ -2,6 +2,9 @@
 // several consoles, and the delivery's console step against the fake.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+
 #include "console_choice.h"
 #include "console_keys.h"
 #include "delivery.h"
@@ -53,13 +56,60 @@ TEST(ConsoleKeys, OneKeyPerUnitEveryLineBreakOneEnterAndNoControlCharacters) {
   EXPECT_EQ(Units(KeysFor(u"\n\r")), u"\r\r");  // LF CR is two breaks
 }
 
-TEST(ConsoleChoice, HighestVisibleWindowElseLatestStart) {
-  EXPECT_EQ(ChooseConsole({}), -1);
-  // Visible windows: the highest wins, whenever it started.
-  EXPECT_EQ(ChooseConsole({{1, 300, 11, 4}, {2, 100, 12, 1}, {3, 500, 13, -1}}), 1);
-  // None visible (a terminal's consoles): the one started last.
-  EXPECT_EQ(ChooseConsole({{1, 300, 11, -1}, {2, 900, 0, -1}, {3, 500, 13, -1}}), 1);
-  EXPECT_EQ(ChooseConsole({{7, 1, 0, -1}}), 0);
+// The situations a console may be shown in, and the one chosen.
+TEST(ConsoleChoice, TheConsoleTheUserLooksAt) {
+  const std::u16string kTerm = kTerminalWindowClass, kConsole = u"ConsoleWindowClass";
+  // Classic consoles 11 and 12 (their own windows); pseudo windows 21 to 24
+  // (hidden); terminal windows 90 and 91; 95 a window owned by nobody here.
+  auto classic = [](std::uint32_t id, WindowHandle w, const char16_t* title) {
+    return ConsoleProcess{id, id, w, w, title, ConsoleProgram::kSqlPlus};
+  };
+  auto pseudo = [](std::uint32_t id, WindowHandle w, WindowHandle owner, const char16_t* title) {
+    return ConsoleProcess{id, id, w, owner, title, ConsoleProgram::kSqlPlus};
+  };
+  const TopWindow c11{11, false, kConsole, u"test"}, c12{12, false, kConsole, u"prod"};
+  const TopWindow t90{90, false, kTerm, u"prod"}, t91{91, false, kTerm, u"test"};
+  struct Case {
+    const char* situation;
+    std::vector<ConsoleProcess> consoles;
+    std::vector<TopWindow> windows;  // visible, topmost first
+    int chosen;
+  };
+  const std::vector<Case> cases = {
+      {"none", {}, {t90}, kNoConsole},
+      {"one classic console", {classic(1, 11, u"test")}, {t90, c11}, 0},
+      {"two classic consoles: the higher", {classic(1, 11, u"test"), classic(2, 12, u"prod")}, {c12, t90, c11}, 1},
+      {"the higher one minimised: the shown one",
+       {classic(1, 11, u"test"), classic(2, 12, u"prod")}, {{12, true, kConsole, u"prod"}, c11}, 0},
+      {"two tabs of one terminal: the one whose title the terminal bears",
+       {pseudo(1, 21, 90, u"test"), pseudo(2, 22, 90, u"prod")}, {t90}, 1},
+      {"two tabs of one title", {pseudo(1, 21, 90, u"prod"), pseudo(2, 22, 90, u"prod")}, {t90}, kAmbiguousConsole},
+      {"two tabs, neither in front", {pseudo(1, 21, 90, u"a"), pseudo(2, 22, 90, u"b")}, {t90}, kAmbiguousConsole},
+      {"two tabs, no titles known", {pseudo(1, 21, 90, u""), pseudo(2, 22, 90, u"b")}, {{90, false, kTerm, u""}},
+       kAmbiguousConsole},
+      {"a terminal above a classic console", {classic(1, 11, u"test"), pseudo(2, 22, 90, u"x")}, {t90, c11}, 1},
+      {"a classic console above a terminal", {classic(1, 11, u"test"), pseudo(2, 22, 90, u"x")}, {c11, t90}, 0},
+      {"owner gone, the terminal's title matches",
+       {pseudo(1, 21, 95, u"prod"), classic(2, 11, u"test")}, {t90, c11}, 0},
+      {"owner gone, no title matches: the classic console",
+       {pseudo(1, 21, 95, u"gone"), classic(2, 11, u"test")}, {t90, c11}, 1},
+      {"unowned, found by its terminal's title",
+       {pseudo(1, 21, 21, u"test"), classic(2, 12, u"prod")}, {t91, c12}, 0},
+      {"unowned, two terminals of that title", {pseudo(1, 21, 21, u"prod"), classic(2, 11, u"x")},
+       {t90, {92, false, kTerm, u"prod"}, c11}, 1},
+      {"no owner, no title: alone it is served", {pseudo(1, 21, 21, u"sqlplus")}, {t90}, 0},
+      {"no owner, no title: a classic console wins", {pseudo(1, 21, 21, u"sqlplus"), classic(2, 11, u"t")},
+       {t90, c11}, 1},
+      {"two with no host window", {pseudo(1, 21, 21, u"a"), pseudo(2, 22, 0, u"b")}, {t90}, kAmbiguousConsole},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ChooseConsole(c.consoles, c.windows), c.chosen) << c.situation;
+  // The host of each kind: own window, owner, title, none.
+  const std::vector<TopWindow> windows = {t90, t91, c11};
+  EXPECT_EQ(HostWindowOf(classic(1, 11, u"x"), windows), 11);
+  EXPECT_EQ(HostWindowOf(pseudo(1, 21, 90, u"x"), windows), 90);
+  EXPECT_EQ(HostWindowOf(pseudo(1, 21, 21, u"test"), windows), 91);
+  EXPECT_EQ(HostWindowOf(pseudo(1, 21, 95, u"gone"), windows), 0);
+  EXPECT_EQ(HostWindowOf(pseudo(1, 21, 21, u"test"), {t90, {12, false, kConsole, u"test"}}), 0);  // not a terminal
 }
 
 class ConsoleDelivery : public ::testing::Test {
@@ -82,7 +132,7 @@ class ConsoleDelivery : public ::testing::Test {
   std::vector<std::string> ConsoleCalls() {
     std::vector<std::string> out;
     for (const auto& c : fake::State().calls) {
-      for (const char* p : {"FindConsoleProcesses", "AttachToConsoleOf", "ActivateWindow", "TypeIntoConsole",
+      for (const char* p : {"FindConsoleProcesses", "AttachToConsoleOf", "ActivateWindow", "WriteConsoleKeys",
                             "DetachFromConsole", "SendKeystrokes", "PostMessage"}) {
         if (c.rfind(p, 0) == 0) out.push_back(c);
       }
@@ -96,8 +146,9 @@ TEST_F(ConsoleDelivery, CommandModeTypesIntoTheConsoleWithoutActivation) {
   DeliverToSqlPlus(u"select 1\r\nfrom dual;\r\n", kOwn, true);
   EXPECT_EQ(Typed(0), u"select 1\rfrom dual;\r");
   EXPECT_EQ(fake::State().clipboard, u"select 1\r\nfrom dual;\r\n");
-  EXPECT_EQ(ConsoleCalls(), (std::vector<std::string>{"FindConsoleProcesses(sqlplus.exe)", "AttachToConsoleOf(40)",
-                                                      "TypeIntoConsole(20 keys)", "DetachFromConsole()"}));
+  EXPECT_EQ(ConsoleCalls(), (std::vector<std::string>{"FindConsoleProcesses(sqlplus.exe)", "FindConsoleProcesses(sql.exe)",
+                                                      "AttachToConsoleOf(40)", "WriteConsoleKeys(20)",
+                                                      "DetachFromConsole()"}));
   EXPECT_EQ(fake::State().attachedTo, 0u);
 }
 
@@ -105,9 +156,9 @@ TEST_F(ConsoleDelivery, KeystrokeModeBringsTheConsoleForwardAndSettlesWhereAsked
   AddConsole(40, 1, 300, 2);
   Set(u"active", u"YES");
   DeliverToSqlPlus(u"x;\r\n", kOwn, false);
-  EXPECT_EQ(ConsoleCalls(), (std::vector<std::string>{"FindConsoleProcesses(sqlplus.exe)", "AttachToConsoleOf(40)",
-                                                      "ActivateWindow(300)", "TypeIntoConsole(3 keys)",
-                                                      "DetachFromConsole()"}));
+  EXPECT_EQ(ConsoleCalls(), (std::vector<std::string>{"FindConsoleProcesses(sqlplus.exe)", "FindConsoleProcesses(sql.exe)",
+                                                      "AttachToConsoleOf(40)", "ActivateWindow(300)",
+                                                      "WriteConsoleKeys(3)", "DetachFromConsole()"}));
 
   fake::Reset();
   AddConsole(40, 1, 300, 2);
@@ -116,7 +167,7 @@ TEST_F(ConsoleDelivery, KeystrokeModeBringsTheConsoleForwardAndSettlesWhereAsked
   double firstActivation = -1, typing = -1;
   fake::State().onCall = [&](const std::string& c) {
     if (c.rfind("ActivateWindow(300)", 0) == 0 && firstActivation < 0) firstActivation = fake::State().now;
-    if (c.rfind("TypeIntoConsole", 0) == 0) typing = fake::State().now;
+    if (c.rfind("WriteConsoleKeys", 0) == 0) typing = fake::State().now;
   };
   DeliverToSqlPlus(u"x;\r\n", kOwn, true);
   EXPECT_GE(typing - firstActivation, 1.0);
@@ -168,6 +219,40 @@ TEST_F(ConsoleDelivery, OnlyTheChosenConsoleReceives) {
   EXPECT_EQ(Typed(3), u"");
 }
 
+TEST_F(ConsoleDelivery, TerminalTabsTheFrontOneReceivesTheTerminalComesForwardAndAmbiguityOnlyBeeps) {
+  // Two tabs of one terminal (window 90, titled as the tab in front), their
+  // consoles' pseudo windows hidden and owned by it; a classic console below.
+  auto tabs = [&](const char16_t* second) {
+    fake::Reset();
+    Set(u"active", u"yes");
+    fake::State().topWindows[0] = {90, false, kTerminalWindowClass, u"prod"};
+    AddConsole(40, 1, 201, -1).rootOwner = 90;
+    fake::State().consoles[0].title = u"test";
+    AddConsole(41, 2, 202, -1).rootOwner = 90;
+    fake::State().consoles[1].title = second;
+    AddConsole(42, 3, 300, 5).title = u"classic";
+  };
+  tabs(u"prod");
+  DeliverToSqlPlus(u"x\ty;\r\n", kOwn, false);
+  EXPECT_EQ(Typed(1), u"x\ty;\r");
+  EXPECT_EQ(Typed(0) + Typed(2), u"");
+  EXPECT_EQ(fake::Count("ActivateWindow(90)"), 1);  // the terminal, never the pseudo window
+  EXPECT_EQ(fake::Count("ActivateWindow(") + fake::Count("Beep"), 1);
+
+  tabs(u"test");  // two tabs of one title: nothing tells which one is in front
+  DeliverToSqlPlus(u"x;\r\n", kOwn, false);
+  EXPECT_EQ(Typed(0) + Typed(1) + Typed(2), u"");
+  EXPECT_EQ(fake::Count("Beep()"), 1);
+  EXPECT_EQ(fake::Count("AttachToConsoleOf") + fake::Count("ActivateWindow"), 0);
+  EXPECT_EQ(fake::State().clipboard, u"x;\r\n");
+
+  // SQLcl: its line editor completes on Tab, which is typed as a space.
+  fake::Reset();
+  AddConsole(43, 1, 300, 0).exeName = u"sql.exe";
+  DeliverToSqlPlus(u"select\ta\r\nfrom\tdual;\r\n", kOwn, false);
+  EXPECT_EQ(Typed(0), u"select a\rfrom dual;\r");
+}
+
 TEST_F(ConsoleDelivery, AConsoleThatEndsBeforeOrWhileTypingGetsNothingElsewhere) {
   // Gone between the search and the attach: nothing attached, nothing typed.
   AddConsole(40, 1, 300, 0);
@@ -177,7 +262,7 @@ TEST_F(ConsoleDelivery, AConsoleThatEndsBeforeOrWhileTypingGetsNothingElsewhere)
   };
   DeliverToSqlPlus(u"x;\r\n", kOwn, true);
   EXPECT_EQ(fake::Count("AttachToConsoleOf"), 1);  // the other console is not tried
-  EXPECT_EQ(fake::Count("TypeIntoConsole"), 0);
+  EXPECT_EQ(fake::Count("WriteConsoleKeys"), 0);
   EXPECT_EQ(Typed(0) + Typed(1), u"");
   EXPECT_EQ(fake::State().clipboard, u"x;\r\n");
 
@@ -185,7 +270,7 @@ TEST_F(ConsoleDelivery, AConsoleThatEndsBeforeOrWhileTypingGetsNothingElsewhere)
   fake::Reset();
   AddConsole(40, 1, 300, 0);
   fake::State().onCall = [&](const std::string& c) {
-    if (c.rfind("TypeIntoConsole", 0) == 0) fake::State().consoles[0].running = false;
+    if (c.rfind("WriteConsoleKeys", 0) == 0) fake::State().consoles[0].running = false;
   };
   DeliverToSqlPlus(u"x;\r\n", kOwn, false);
   EXPECT_EQ(Typed(0), u"");
@@ -193,28 +278,63 @@ TEST_F(ConsoleDelivery, AConsoleThatEndsBeforeOrWhileTypingGetsNothingElsewhere)
   EXPECT_EQ(fake::State().attachedTo, 0u);
 }
 
-TEST_F(ConsoleDelivery, AHugeTextGoesInBoundedPiecesInOrderAndStopsWhenTheProgramEnds) {
+// Sizes of the writes into the console, in order.
+std::vector<std::size_t> WriteSizes() {
+  std::vector<std::size_t> out;
+  for (const auto& c : fake::State().calls) {
+    if (c.rfind("WriteConsoleKeys(", 0) == 0) out.push_back(std::stoul(c.substr(17)));
+  }
+  return out;
+}
+
+TEST_F(ConsoleDelivery, AHugeTextGoesInWritesOfAtMost32KbEveryKeyOnceWhateverTheConsoleRefusesOrTakes) {
   std::u16string text;
-  for (int n = 0; text.size() < (1u << 20); ++n) text += u"insert into t values (" + text::FromUtf8(std::to_string(n)) + u");\r\n";
-  AddConsole(40, 1, 300, 0);
-  DeliverToSqlPlus(text, kOwn, false);
+  for (int n = 0; text.size() < 150000; ++n) text += u"insert into t values (" + text::FromUtf8(std::to_string(n)) + u");\r\n";
   std::u16string expected;
   for (char16_t c : text) {
     if (c != u'\n') expected.push_back(c);
   }
-  EXPECT_TRUE(Typed(0) == expected);
-  EXPECT_GE(fake::Count("TypeIntoConsole("), 200);
-  EXPECT_EQ(fake::Count("TypeIntoConsole(4096 keys)"), fake::Count("TypeIntoConsole(") - 1);
+  static_assert(kMaxKeysPerConsoleCall * kConsoleRecordBytes * kConsoleRecordsPerKey <= 32 * 1024, "32 KB");
+  struct Console {
+    const char* what;
+    std::size_t refuseAbove, takesAtMost, largestWritten;
+    long refused;
+  };
+  for (const Console& c : {Console{"takes all", SIZE_MAX, SIZE_MAX, 1638, 0}, Console{"refuses above 500", 500, SIZE_MAX, 409, 2},
+                           Console{"takes 300 of each", SIZE_MAX, 300, 1638, 0},
+                           Console{"refuses above 1000, takes 77", 1000, 77, 819, 1}}) {
+    fake::Reset();
+    AddConsole(40, 1, 300, 0);
+    fake::State().refuseWritesAbove = c.refuseAbove;
+    fake::State().writeTakesAtMost = c.takesAtMost;
+    DeliverToSqlPlus(text, kOwn, false);
+    EXPECT_TRUE(Typed(0) == expected) << c.what << ": " << Typed(0).size() << " of " << expected.size();
+    std::vector<std::size_t> sizes = WriteSizes();
+    // Once refused, a size is not tried again.
+    const auto refused = std::partition(sizes.begin(), sizes.end(), [&](std::size_t n) { return n <= c.refuseAbove; });
+    EXPECT_EQ(sizes.end() - refused, c.refused) << c.what;
+    EXPECT_EQ(*std::max_element(sizes.begin(), refused), c.largestWritten) << c.what;
+  }
 
+  // Refused down to the floor: the typing stops, nothing beyond is typed.
   fake::Reset();
   AddConsole(40, 1, 300, 0);
-  int pieces = 0;
+  fake::State().refuseWritesAbove = kMinKeysPerConsoleCall - 1;
+  DeliverToSqlPlus(text, kOwn, false);
+  EXPECT_EQ(Typed(0), u"");
+  EXPECT_EQ(WriteSizes().back(), 25u);  // 1638, 819, 409, 204, 102, 51, 25; 12 is below the floor
+  EXPECT_EQ(fake::Count("DetachFromConsole()"), 1);
+
+  // The program ends after two writes: the third fails and is the last.
+  fake::Reset();
+  AddConsole(40, 1, 300, 0);
+  int writes = 0;
   fake::State().onCall = [&](const std::string& c) {
-    if (c.rfind("TypeIntoConsole", 0) == 0 && ++pieces == 3) fake::State().consoles[0].running = false;
+    if (c.rfind("WriteConsoleKeys", 0) == 0 && ++writes == 3) fake::State().consoles[0].running = false;
   };
   DeliverToSqlPlus(text, kOwn, false);
-  EXPECT_EQ(fake::Count("TypeIntoConsole("), 3);  // the failing piece is the last tried
-  EXPECT_EQ(Typed(0).size(), 2u * 4096);
+  EXPECT_EQ(fake::Count("WriteConsoleKeys("), 3);
+  EXPECT_EQ(Typed(0).size(), 2 * kMaxKeysPerConsoleCall);
   EXPECT_EQ(fake::Count("DetachFromConsole()"), 1);
 }
 

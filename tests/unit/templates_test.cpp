@@ -10,7 +10,6 @@
 
 #include "fake_list.h"
 #include "fake_platform.h"
-#include "platform_calls.h"
 #include "text.h"
 
 namespace {
@@ -306,12 +305,11 @@ class FillTemplateListTest : public ::testing::Test {
   void SetUp() override {
     fake::Reset();
     fake::ResetList();
-    calls::Entries().AnsiToWide = FakeCp932ToWide;
   }
 };
 
 TEST_F(FillTemplateListTest, WithoutAFileTheListHoldsTheBuiltInsOnly) {
-  FillTemplateList();
+  FillTemplateList(FakeCp932ToWide);
   EXPECT_EQ(fake::List().items, BuiltInTemplates());
   EXPECT_EQ(fake::Count("ShowMessageBox"), 0);
 }
@@ -319,7 +317,7 @@ TEST_F(FillTemplateListTest, WithoutAFileTheListHoldsTheBuiltInsOnly) {
 TEST_F(FillTemplateListTest, FileTemplatesFollowTheBuiltIns) {
   fake::State().files[u"c:\\vorn3\\marlet.txt"] =
       "\x81\xA1" "Orders\r\n  select * from \x8E\xF3\x92\x8D" "m;\r\n\x81\xA1" "Last\r\n";
-  FillTemplateList();
+  FillTemplateList(FakeCp932ToWide);
   Items expected = BuiltInTemplates();
   expected.push_back(u"■Orders: select * from 受注m;\r\n");
   EXPECT_EQ(fake::List().items, expected);
@@ -329,20 +327,19 @@ TEST_F(FillTemplateListTest, EmptyOrHeaderlessFilesAddNothing) {
   for (const std::string& bytes : {std::string(), std::string("just notes\r\n== ==\r\n")}) {
     fake::ResetList();
     fake::State().files[kTemplateFilePath] = bytes;
-    FillTemplateList();
+    FillTemplateList(FakeCp932ToWide);
     EXPECT_EQ(fake::List().items, BuiltInTemplates());
   }
 }
 
 TEST_F(FillTemplateListTest, MissingAnsiConverterDoesNotStopTheReading) {
-  calls::Entries().AnsiToWide = nullptr;
   fake::State().files[kTemplateFilePath] = "\x81\xA1" "A\r\n\x81\xA1" "B\r\nx\r\n";
-  FillTemplateList();
+  FillTemplateList(nullptr);
   // No "■" without the converter: the file gives nothing, and nothing breaks.
   EXPECT_EQ(fake::List().items, BuiltInTemplates());
   fake::ResetList();
   fake::State().files[kTemplateFilePath] = "\xEF\xBB\xBF\xE2\x96\xA0" "B\r\nx\r\n";
-  FillTemplateList();
+  FillTemplateList(nullptr);
   ASSERT_EQ(fake::List().items.size(), 12u);
   EXPECT_EQ(fake::List().items.back(), u"■B: x\r\n");
 }

@@ -105,4 +105,11 @@ TEST(TextTrim, OnlyU0020IsASpace) {
   EXPECT_FALSE(text::IsBlank(u"\u3000"));
 }
 
+TEST(TextCompare, IgnoresTheCaseOfAsciiLettersOnly) {
+  EXPECT_TRUE(text::EqualsIgnoringAsciiCase(u"SQLPlus.EXE", u"sqlplus.exe"));
+  EXPECT_FALSE(text::EqualsIgnoringAsciiCase(u"sqlplus.exe", u"sqlplus.ex"));
+  EXPECT_FALSE(text::EqualsIgnoringAsciiCase(u"ＳＱＬ", u"ｓｑｌ"));  // full-width letters are not ASCII
+  EXPECT_FALSE(text::EqualsIgnoringAsciiCase(u"@[", u"`{"));       // the neighbours of A-Z
+}
+
 }  // namespace

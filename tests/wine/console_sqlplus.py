@@ -4,7 +4,9 @@ window of the Wine virtual desktop, and its event log.
 
     sp = console_sqlplus.ConsoleSqlPlus(rig, "sqlplus")        # wineconsole
     sp = console_sqlplus.ConsoleSqlPlus(rig, "b", via="cmd")   # start cmd /c
-    (via="cmd /k": the command prompt stays and reads the console after it)
+    (via="cmd /k": the command prompt stays and reads the console after it;
+    via="terminal": in a pseudo console of the terminal stand-in, whose
+    window bears the console's title and whose log is sp.terminal_log)
     mark = sp.mark()
     rig.run("tovrin/tovrin.exe")
     lines = sp.wait_lines(mark, 3)          # ["select 1\\r\\n", ...]
@@ -16,6 +18,7 @@ import standin
 import winerig
 
 EXE = "tools/sqlplus.exe"
+TERMINAL = "tools/terminal_standin.exe"
 
 
 class ConsoleSqlPlus(standin.StandIn):
@@ -31,8 +34,12 @@ class ConsoleSqlPlus(standin.StandIn):
         start = self.mark()
         args = ["--log", rig.win_path(self.log), "--title", self.title] + list(options)
         desktop = ["wine", "explorer", "/desktop=%s,%s" % (rig.desktop, rig.size)]
+        self.terminal_log = os.path.join(rig.tmp, "terminal-%s.log" % name)
         if via == "wineconsole":
             cmd = desktop + ["wineconsole", rig.exe(EXE)] + args
+        elif via == "terminal":
+            cmd = desktop + [rig.exe(TERMINAL), "--log", rig.win_path(self.terminal_log), "--title", self.title,
+                             "--", rig.win_path(rig.exe(EXE))] + args
         else:
             # As from the Run box: a command prompt of its own runs it.
             keep = "/k" if via == "cmd /k" else "/c"

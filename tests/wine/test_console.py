@@ -293,6 +293,48 @@ def case_console_shared_with_other_programs(w):
         end_consoles(w.rig)
 
 
+# A pseudo console ---------------------------------------------------------------
+def pseudo_console_text():
+    """About 150 KB of numbered lines, Japanese and tabs among them."""
+    line = "insert into t values (%05d, '受注ｶﾅ', 'abcdefghijklmnopqrstuvwxyz0123456789',\t42);"
+    return "".join(line % n + CRLF for n in range(1800))
+
+
+def terminal_fronts(console):
+    with open(console.terminal_log) as f:
+        return f.read().count('"front"')
+
+
+def case_pseudo_consoles(w):
+    """sqlplus.exe in pseudo consoles of two terminal stand-ins, windows of
+    Windows Terminal's class that bear their consoles' titles. Each in turn
+    is the terminal the user looked at last (below the decoy): it receives,
+    in keystroke mode its window comes to the front, and the other terminal
+    and the decoy get nothing; a text of about 150 KB arrives whole."""
+    try:
+        a = console_sqlplus.ConsoleSqlPlus(w.rig, "pty-a", via="terminal")
+        b = console_sqlplus.ConsoleSqlPlus(w.rig, "pty-b", via="terminal")
+        print("    a pseudo console's window: %d, visible: %s, its root owner %d"
+              % (a.ready["window"], a.ready["visible"], a.ready["owner"]), flush=True)
+        w.set_ini("active=yes")
+        for console, other, text in ((a, b, pseudo_console_text()), (b, a, "select 'b' from dual;" + CRLF)):
+            standin.activate(w.rig, console.title)
+            standin.activate(w.rig, DECOY)
+            mark, other_mark, decoy_mark = console.mark(), other.mark(), w.decoy.mark()
+            fronts, other_fronts = terminal_fronts(console), terminal_fronts(other)
+            w.tovrin(text, timeout=120)
+            expected = split_lines(text)
+            lines = console.wait_lines(mark, len(expected), timeout=120)
+            check("".join(lines) == "".join(expected), "the text read by %s differs from the text sent" % console.name)
+            check(terminal_fronts(console) > fronts, "%s's terminal did not come to the front" % console.name)
+            check_equal(terminal_fronts(other), other_fronts, "activations of the other terminal")
+            check_equal(other.lines(other_mark), [], "lines read by the other console")
+            check_no_receipt(w.decoy, decoy_mark)
+    finally:
+        end_consoles(w.rig)
+        w.rig.kill_processes("terminal_standin.exe")
+
+
 GROUPS = [
     cases.Group("one console", setup_one_console, cases.named([
         case_tovrin_command_mode, case_tovrin_keystroke_mode, case_japanese_and_control_characters,
@@ -300,9 +342,10 @@ GROUPS = [
     cases.Group("several consoles and faults", lambda rig: World(rig, console=False), cases.named([
         case_two_consoles, case_console_ends_before_the_typing, case_unread_input_and_a_megabyte,
         case_console_shared_with_other_programs])),
+    cases.Group("pseudo console", lambda rig: World(rig, console=False), cases.named([case_pseudo_consoles])),
 ]
 
 
 if __name__ == "__main__":
-    sys.exit(cases.main(__doc__, GROUPS, programs=[TOVRIN, ui.MARLET, ui.PROBE, console_sqlplus.EXE,
+    sys.exit(cases.main(__doc__, GROUPS, programs=[TOVRIN, ui.MARLET, ui.PROBE, console_sqlplus.EXE, console_sqlplus.TERMINAL,
                                                    standin.STANDIN, standin.TOOL], shots="console"))

@@ -16,8 +16,16 @@ uninstall entry through `reg export`.
   kept (with the key the user gave tovrin);
 - a silent uninstall (the entry's quiet command) removes programs,
   shortcuts, entry and folder and leaves C:\\vorn3 as it was;
+- for the current user only (/CurrentUser): the programs in the user's
+  %LOCALAPPDATA%\\Programs, the shortcuts (with the key) in the user's Start
+  menu, the entry under HKCU, nothing in Program Files, the all-users Start
+  menu or HKLM; the manifest asks for the highest rights the user has (a
+  standard user is not asked to elevate: Wine cannot show that); a later
+  /S without a choice upgrades that install in place;
+  its quiet uninstall removes it and keeps C:\\vorn3;
 - the pages: English on a non-Japanese system (and Cancel changes nothing);
-  in Japanese, welcome (screenshot BUILD/installer-welcome.png), folder
+  in Japanese, welcome (screenshot BUILD/installer-welcome.png), for whom
+  (all users chosen, as an administrator gets it under Wine), folder
   (from /D=, a folder with Japanese characters), progress, finish (with
   C:\\vorn3 a file: no samples, and the page says why; "start marlet"
   starts it); a second install while marlet runs asks to close it, and
@@ -46,6 +54,10 @@ SETUP = "marlet-tovrin-2.01-setup.exe"
 SHORTCUT_TOOL = "tools/shortcut_tool.exe"
 START_MENU = r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\marlet tovrin"
 ENTRY_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\marlet-tovrin"
+# For the current user only: under the user's folder (user_paths).
+USER_DIR = r"AppData\Local\Programs\marlet tovrin"
+USER_START_MENU = r"AppData\Roaming\Microsoft\Windows\Start Menu\Programs\marlet tovrin"
+USER_ENTRY_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\marlet-tovrin"
 # 32-bit programs go to "Program Files (x86)" on 64-bit Windows.
 DEFAULT_DIRS = (r"C:\Program Files (x86)\marlet tovrin", r"C:\Program Files\marlet tovrin")
 JAPANESE_DIR = r"C:\SQLツール\マーレット"
@@ -66,10 +78,25 @@ IDOK, IDCANCEL, IDRETRY, IDYES = 1, 2, 4, 6
 class World:
     def __init__(self, rig):
         self.rig = rig
-        self.setup = setup_program(rig.build)
+        self._setup = None
         self.install_dir = None  # Windows path, once installed
         self.user_files = {}     # C:\vorn3 file name -> bytes the user wrote
         self.shortcuts = {}      # .lnk file name -> bytes after the first install
+        self.start_menu = START_MENU  # where the install's shortcuts are, and its entry
+        self.entry_key = ENTRY_KEY
+
+    # The setup program, built when first wanted: the scripts that borrow
+    # this world (the MSI's, the signed release's) must not rebuild the one
+    # this script's cases run at the same time.
+    @property
+    def setup(self):
+        if self._setup is None:
+            self._setup = setup_program(self.rig.build)
+        return self._setup
+
+    @setup.setter
+    def setup(self, path):
+        self._setup = path
 
 
 _built = {}
@@ -101,6 +128,20 @@ def japanese_locale(build):
         subprocess.run(["rm", "-rf", root], check=True)
         os.rename(partial, root)
     return root
+
+
+def user_paths(rig):
+    """(program folder, Start-menu folder) of an install for the prefix's
+    user, whose folder Wine names after the Linux user."""
+    users = [u for u in os.listdir(rig.c_path("users")) if u != "Public"]
+    check(len(users) == 1, "users of the prefix: %r" % users)
+    home = "C:\\users\\" + users[0] + "\\"
+    return home + USER_DIR, home + USER_START_MENU
+
+
+def for_current_user(world):
+    """Points the world's checks at an install for the current user."""
+    (world.install_dir, world.start_menu), world.entry_key = user_paths(world.rig), USER_ENTRY_KEY
 
 
 def make_world(rig):
@@ -171,7 +212,7 @@ def shortcuts(world):
     out = os.path.join(rig.tmp, "shortcuts.json")
     if os.path.exists(out):
         os.remove(out)
-    p = rig.start(SHORTCUT_TOOL, START_MENU, rig.win_path(out), desktop=False)
+    p = rig.start(SHORTCUT_TOOL, world.start_menu, rig.win_path(out), desktop=False)
     data = winerig.wait_for_json(out, TIMEOUT, "shortcut_tool's report")
     p.wait(timeout=TIMEOUT)
     if not data["folder_found"]:
@@ -181,14 +222,14 @@ def shortcuts(world):
     return {s["name"]: s for s in data["shortcuts"]}
 
 
-def uninstall_entry(world):
+def uninstall_entry(world, key=None):
     """The uninstall entry's values ({name: str or int}); None when there is
     no entry. Read in the 32-bit view, where the setup program writes."""
     rig = world.rig
     out = os.path.join(rig.tmp, "entry.reg")
     if os.path.exists(out):
         os.remove(out)
-    subprocess.run(["wine", "reg", "export", ENTRY_KEY, rig.win_path(out), "/y", "/reg:32"], env=rig.env,
+    subprocess.run(["wine", "reg", "export", key or world.entry_key, rig.win_path(out), "/y", "/reg:32"], env=rig.env,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=TIMEOUT)
     if not os.path.isfile(out):
         return None
@@ -214,7 +255,7 @@ def installed_state(world):
         path = unix(rig, world.install_dir) + "/" + name
         files[name] = read(path) if os.path.isfile(path) else None
     links = {}
-    folder = unix(rig, START_MENU)
+    folder = unix(rig, world.start_menu)
     for name in sorted(os.listdir(folder)) if os.path.isdir(folder) else ():
         links[name] = read(os.path.join(folder, name))
     return {"files": files, "shortcuts": links, "entry": uninstall_entry(world)}
@@ -240,7 +281,7 @@ def check_installed(world, install_dir, japanese=True, tovrin_key=CTRL_ALT_Q):
     check(os.path.getsize(os.path.join(folder, "uninstall.exe")) > 10000, "no uninstaller")
 
     links = shortcuts(world)
-    check(links is not None, "no Start-menu folder %s" % START_MENU)
+    check(links is not None, "no Start-menu folder %s" % world.start_menu)
     readme, templates, remove = (("お読みください", "テンプレートの編集 (marlet.txt)", "アンインストール") if japanese
                                  else ("Read me", "Edit templates (marlet.txt)", "Uninstall"))
     check_equal(sorted(links), sorted(n + ".lnk" for n in ("marlet", "tovrin", readme, templates, remove)),
@@ -259,7 +300,7 @@ def check_installed(world, install_dir, japanese=True, tovrin_key=CTRL_ALT_Q):
     check_equal(links["tovrin.lnk"]["working_dir"].lower(), install_dir.lower(), "tovrin's working folder")
 
     entry = uninstall_entry(world)
-    check(entry is not None, "no uninstall entry %s" % ENTRY_KEY)
+    check(entry is not None, "no uninstall entry %s" % world.entry_key)
     check_equal(entry.get("DisplayName"), "marlet / tovrin", "DisplayName")
     check_equal(entry.get("DisplayVersion"), "2.01", "DisplayVersion")
     check_equal(entry.get("InstallLocation"), install_dir, "InstallLocation")
@@ -353,7 +394,7 @@ def case_upgrade_keeps_user_files(world):
             f.write(data)
     os.chmod(rig.c_path("vorn3", "marlet.txt"), 0o444)  # read-only for Windows
     # The user gives tovrin the key Ctrl+Alt+T, as the shortcut's Properties would.
-    lnk = os.path.join(unix(rig, START_MENU), "tovrin.lnk")
+    lnk = os.path.join(unix(rig, world.start_menu), "tovrin.lnk")
     data = bytearray(read(lnk))
     check_equal(int.from_bytes(data[LNK_HOTKEY:LNK_HOTKEY + 2], "little"), CTRL_ALT_Q, "the key in tovrin.lnk")
     data[LNK_HOTKEY:LNK_HOTKEY + 2] = CTRL_ALT_T.to_bytes(2, "little")
@@ -378,6 +419,52 @@ def case_silent_uninstall(world):
     check_uninstalled(world)
     check_equal(vorn3_files(rig), world.user_files, "the user's C:\\vorn3 files after the uninstall")
     check(not os.stat(rig.c_path("vorn3", "marlet.txt")).st_mode & stat.S_IWUSR, "marlet.txt is no longer read-only")
+
+
+# For the current user only ----------------------------------------------------------------
+def check_nothing_for_all_users(world):
+    rig = world.rig
+    check(not any(os.path.exists(unix(rig, d)) for d in DEFAULT_DIRS), "a program folder under Program Files")
+    check(not os.path.exists(unix(rig, START_MENU)), "a folder in the all-users Start menu")
+    check(uninstall_entry(world, ENTRY_KEY) is None, "an uninstall entry under HKLM")
+
+
+def case_current_user_install(world):
+    rig = world.rig
+    for_current_user(world)
+    check_equal(run_silent(world, "/CurrentUser"), 0, "exit code of /S /CurrentUser")
+    check(os.path.isdir(unix(rig, world.install_dir)), "no program folder %s" % world.install_dir)
+    check_equal(vorn3_files(rig), {"tovrin.ini": sample("tovrin.ini"), "marlet.txt": sample("marlet.txt")},
+                "C:\\vorn3 after the install for the current user")
+    check_installed(world, world.install_dir)
+    check_nothing_for_all_users(world)
+    # What Wine cannot show, as everything runs as administrator there: a
+    # standard user gets no elevation prompt (asInvoker), an administrator one.
+    check(b'requestedExecutionLevel level="highestAvailable"' in read(world.setup),
+          "the setup program's manifest does not ask for the highest available rights")
+
+
+def case_current_user_upgrade(world):
+    """An administrator's /S without a choice finds the install for the
+    current user and replaces it where it is."""
+    rig = world.rig
+    marked = os.path.join(unix(rig, world.install_dir), "tovrin.exe")
+    with open(marked, "wb") as f:
+        f.write(b"left by the test")
+    check_equal(run_silent(world), 0, "exit code of the second /S")
+    check_installed(world, world.install_dir)  # tovrin.exe is the build's again
+    check_nothing_for_all_users(world)
+
+
+def case_current_user_uninstall(world):
+    rig = world.rig
+    command = uninstall_entry(world)["QuietUninstallString"]
+    check_equal(command, '"%s\\uninstall.exe" /S' % world.install_dir, "the quiet command")
+    check_equal(run_silent(world, exe=unix(rig, command[1:-4])), 0, "exit code of the quiet uninstall command")
+    wait_uninstalled(world, world.install_dir)
+    check_uninstalled(world)
+    check_equal(vorn3_files(rig), {"tovrin.ini": sample("tovrin.ini"), "marlet.txt": sample("marlet.txt")},
+                "C:\\vorn3 after the uninstall")
 
 
 # Pages ----------------------------------------------------------------------------------
@@ -442,6 +529,9 @@ def case_english_pages(world):
     env = dict(rig.env, LANG="C.UTF-8", LC_ALL="C.UTF-8")
     start_setup(world, env=env)
     data = page(world, "marlet / tovrin 2.01 Setup", "Welcome to", "the English welcome page")
+    press(world, data, IDOK)
+    data = page(world, "marlet / tovrin 2.01 Setup ", "Install just for me", "the English page that asks for whom")
+    check("Install for anyone using this computer" in all_texts(data), "for whom: %r" % all_texts(data))
     press(world, data, IDCANCEL)
     box = ui.wait_probe(rig, "marlet / tovrin 2.01 Setup", lambda d: any(c["id"] == IDYES for c in d["children"]),
                         "the question whether to quit", window_class="#32770", timeout=TIMEOUT)
@@ -459,6 +549,9 @@ def case_japanese_pages(world):
     data = page(world, SETUP_TITLE, "セットアップへようこそ", "the welcome page")
     rig.screenshot(os.path.join(rig.build, "installer-welcome.png"))
     press(world, data, IDOK)
+    data = page(world, PAGE_TITLE, "自分にのみインストール", "the page that asks for whom")
+    check("このコンピューターを使用する全員にインストール" in all_texts(data), "for whom: %r" % all_texts(data))
+    press(world, data, IDOK)  # all users, chosen already
     data = page(world, PAGE_TITLE, "インストール先", "the folder page")
     edits = [c for c in all_texts(data) if c == JAPANESE_DIR]
     check(edits, "the folder page does not show %s: %r" % (JAPANESE_DIR, all_texts(data)))
@@ -481,6 +574,7 @@ def case_retry_when_running(world):
     check(ui.marlet_processes(rig), "marlet is not running")
     start_setup(world)
     press(world, page(world, SETUP_TITLE, "セットアップへようこそ", "the welcome page"), IDOK)
+    press(world, page(world, PAGE_TITLE, "自分にのみインストール", "the page that asks for whom"), IDOK)
     data = page(world, PAGE_TITLE, "インストール先", "the folder page")
     check(JAPANESE_DIR in [t.rstrip("\\") for t in all_texts(data)], "an upgrade does not offer the installed folder: %r" % all_texts(data))
     press(world, data, IDOK)
@@ -519,6 +613,8 @@ GROUPS = [
     cases.Group("silent install, upgrade and uninstall", world_without_vorn3, cases.named([
         case_silent_install, case_marlet_from_shortcut, case_silent_install_while_running,
         case_upgrade_keeps_user_files, case_silent_uninstall])),
+    cases.Group("for the current user only", world_without_vorn3, cases.named([
+        case_current_user_install, case_current_user_upgrade, case_current_user_uninstall])),
     cases.Group("pages; C:\\vorn3 a file", world_with_vorn3_file, cases.named([
         case_english_pages, case_japanese_pages, case_retry_when_running, case_uninstall_page])),
 ]

@@ -6,12 +6,20 @@
 ; STAGE holds what the top of the release zip holds: the two programs, the
 ; read-me files in Windows form and the sample settings and template files.
 ; What the setup program does:
-;   - programs and read-me files into a folder under Program Files
-;     (per-machine; the directory page and /D= change it);
+;   - programs and read-me files into a folder under Program Files for all
+;     users, or under the user's own %LOCALAPPDATA%\Programs for the current
+;     user only (the directory page and /D= change it);
 ;   - C:\vorn3 with the sample tovrin.ini and marlet.txt, each only where no
 ;     such file exists: the user's own files are never written;
-;   - a Start-menu folder with shortcuts (tovrin with the key Ctrl+Alt+Q);
-;   - an entry in the uninstall list.
+;   - a Start-menu folder with shortcuts (tovrin with the key Ctrl+Alt+Q),
+;     in the Start menu of all users or of the current user;
+;   - an entry in the uninstall list (HKLM for all users, HKCU for one).
+; Who it installs for: run without administrator rights, it installs for
+; the current user and asks for no elevation (the manifest asks for the
+; highest rights the user has); run as an administrator, a page offers both,
+; all users first. /AllUsers and /CurrentUser choose on the command line.
+; Where an earlier install is found (its entry under HKLM, else HKCU), that
+; one is the default, so that an upgrade replaces it in place.
 ; /S installs silently with the defaults. An install over an existing one
 ; replaces the programs in place and keeps the shortcuts as they are (a
 ; shortcut key the user changed stays). The uninstaller removes what the
@@ -20,7 +28,6 @@
 
 Unicode true
 SetCompressor /SOLID lzma
-RequestExecutionLevel admin
 ManifestSupportedOS all
 
 !include MUI2.nsh
@@ -43,10 +50,34 @@ ManifestSupportedOS all
 !define LNK_UNINSTALL_JA "アンインストール"
 !define LNK_UNINSTALL_EN "Uninstall"
 
+; Signing, when tools/installer.sh is given a certificate: SIGN is the
+; command that signs a file in place. makensis signs the uninstaller as it
+; puts it into the setup program (!uninstfinalize, NSIS 3.08 and later);
+; with an older makensis, installer.sh builds the setup program once with
+; WRITE_UNINSTALLER (it only writes the uninstaller there), signs that file
+; and builds again with SIGNED_UNINSTALLER, which is then installed as is.
+!ifdef SIGN & USE_UNINSTFINALIZE
+  !uninstfinalize '${SIGN} "%1"' = 0
+!endif
+!ifdef SIGNED_UNINSTALLER
+  !pragma warning disable 6020  ; the uninstaller's code is in that file
+!endif
+
+; All users or the current user (NSIS's MultiUser header): the program
+; folder, SetShellVarContext (Start menu) and SHCTX (the uninstall entry's
+; root key) follow the choice.
+!define MULTIUSER_EXECUTIONLEVEL Highest
+!define MULTIUSER_MUI
+!define MULTIUSER_INSTALLMODE_COMMANDLINE
+!define MULTIUSER_INSTALLMODE_INSTDIR "${FOLDER}"
+!define MULTIUSER_INSTALLMODE_INSTDIR_REGISTRY_KEY "${UNINSTALL_KEY}"
+!define MULTIUSER_INSTALLMODE_INSTDIR_REGISTRY_VALUENAME "InstallLocation"
+!define MULTIUSER_INSTALLMODE_DEFAULT_REGISTRY_KEY "${UNINSTALL_KEY}"
+!define MULTIUSER_INSTALLMODE_DEFAULT_REGISTRY_VALUENAME "InstallLocation"
+!include MultiUser.nsh
+
 Name "${NAME} ${VERSION}"
 OutFile "${OUTFILE}"
-InstallDir "$PROGRAMFILES\${FOLDER}"
-InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 BrandingText " "
 ShowInstDetails show
 ShowUninstDetails show
@@ -62,6 +93,8 @@ Var FinishText   ; the finish page's text: the usual one, and why no sample file
 !define MUI_ABORTWARNING
 
 !insertmacro MUI_PAGE_WELCOME
+!define MULTIUSER_PAGE_CUSTOMFUNCTION_LEAVE ModePageLeave
+!insertmacro MULTIUSER_PAGE_INSTALLMODE
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !define MUI_FINISHPAGE_TEXT_LARGE
@@ -92,6 +125,8 @@ LangString SettingsNotMade ${LANG_ENGLISH} "The folder ${SETTINGS_DIR} could not
 LangString SettingsNotMade ${LANG_JAPANESE} "フォルダ ${SETTINGS_DIR} を作成できなかったため、見本の tovrin.ini と marlet.txt を置きませんでした。"
 LangString Kept ${LANG_ENGLISH} "Kept as it is: "
 LangString Kept ${LANG_JAPANESE} "既存のファイルをそのまま使います: "
+LangString UnNeedsAdmin ${LANG_ENGLISH} "marlet and tovrin are installed for all users: removing them needs administrator rights."
+LangString UnNeedsAdmin ${LANG_JAPANESE} "marlet と tovrin はすべてのユーザー用に導入されているため、削除には管理者の権限が必要です。"
 LangString KeepsSettings ${LANG_ENGLISH} "marlet and tovrin will be removed from your computer. The folder ${SETTINGS_DIR} and everything in it (your tovrin.ini and marlet.txt) are kept."
 LangString KeepsSettings ${LANG_JAPANESE} "marlet と tovrin をこのコンピュータから削除します。フォルダ ${SETTINGS_DIR} とその中のファイル (tovrin.ini、marlet.txt など) は削除せずに残します。"
 LangString LnkReadme ${LANG_ENGLISH} "${LNK_README_EN}"
@@ -117,6 +152,78 @@ LangString MarletDescription ${LANG_JAPANESE} "SQL*Plus へ送る SQL テンプ�
 !macroend
 !insertmacro VersionRecord ${LANG_JAPANESE}
 !insertmacro VersionRecord ${LANG_ENGLISH}
+
+; All users or the current user -------------------------------------------------
+Var CmdLineDir   ; the folder given with /D=, which no default replaces
+
+!define ERROR_ELEVATION_REQUIRED 740
+
+Function .onInit
+  !ifdef WRITE_UNINSTALLER
+    WriteUninstaller "${WRITE_UNINSTALLER}"
+    SetErrorLevel 0
+    Quit
+  !endif
+  StrCpy $CmdLineDir $INSTDIR
+  ; /AllUsers without administrator rights: the header would ask with a
+  ; message box, which a silent install must not show.
+  UserInfo::GetAccountType
+  Pop $0
+  ${GetParameters} $1
+  ${GetOptions} $1 "/AllUsers" $2
+  ${IfNot} ${Errors}
+  ${AndIf} ${Silent}
+  ${AndIf} $0 != "Admin"
+  ${AndIf} $0 != "Power"
+    SetErrorLevel ${ERROR_ELEVATION_REQUIRED}
+    Quit
+  ${EndIf}
+  !insertmacro MULTIUSER_INIT
+  ${If} $CmdLineDir != ""
+    StrCpy $INSTDIR $CmdLineDir
+  ${EndIf}
+FunctionEnd
+
+Function ModePageLeave
+  ${If} $CmdLineDir != ""
+    StrCpy $INSTDIR $CmdLineDir
+  ${EndIf}
+FunctionEnd
+
+; The uninstaller removes the install it belongs to: the entry whose
+; InstallLocation is its own folder tells whether that is the one for all
+; users or the current user's. One for all users needs administrator rights:
+; without them, the uninstaller starts itself again asking for them.
+Function un.onInit
+  StrCpy $R9 $INSTDIR
+  !insertmacro MULTIUSER_UNINIT
+  ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
+  ReadRegStr $1 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $1 == $R9
+    ${If} $MultiUser.Privileges != "Admin"
+    ${AndIf} $MultiUser.Privileges != "Power"
+      ; Once only: started again without the rights (another user chosen
+      ; in XP's Run As), it says why and ends.
+      ${un.GetParameters} $2
+      ${un.GetOptions} $2 "/Elevated" $3
+      ${IfNot} ${Errors}
+        MessageBox MB_OK|MB_ICONSTOP "$(UnNeedsAdmin)" /SD IDOK
+        SetErrorLevel ${ERROR_ELEVATION_REQUIRED}
+        Quit
+      ${EndIf}
+      ${If} ${Silent}
+        ExecShell "runas" "$R9\uninstall.exe" "/Elevated /S"
+      ${Else}
+        ExecShell "runas" "$R9\uninstall.exe" "/Elevated"
+      ${EndIf}
+      Quit
+    ${EndIf}
+    Call un.MultiUser.InstallMode.AllUsers
+  ${ElseIf} $0 == $R9
+    Call un.MultiUser.InstallMode.CurrentUser
+  ${EndIf}
+  StrCpy $INSTDIR $R9
+FunctionEnd
 
 ; Programs in use -------------------------------------------------------------
 ; A running program file cannot be written or deleted. Both are checked
@@ -183,11 +290,10 @@ FunctionEnd
 !macroend
 
 Section "marlet / tovrin"
-  SetShellVarContext all
   Call CheckNotRunning
 
   ; Where an earlier install put the programs: its shortcuts point there.
-  ReadRegStr $2 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  ReadRegStr $2 SHCTX "${UNINSTALL_KEY}" "InstallLocation"
   StrCpy $3 0
   ${If} $2 != ""
   ${AndIf} $2 == $INSTDIR
@@ -200,7 +306,11 @@ Section "marlet / tovrin"
   File "${STAGE}/tovrin.exe"
   File "${STAGE}/README-ja.txt"
   File "${STAGE}/README-en.txt"
-  WriteUninstaller "$INSTDIR\uninstall.exe"
+  !ifdef SIGNED_UNINSTALLER
+    File "/oname=uninstall.exe" "${SIGNED_UNINSTALLER}"
+  !else
+    WriteUninstaller "$INSTDIR\uninstall.exe"
+  !endif
 
   ; The settings folder and its samples, never over anything already there
   ; (SetOverwrite off creates a file only where none exists).
@@ -241,29 +351,28 @@ Section "marlet / tovrin"
   !insertmacro Shortcut $3 "${LNK_UNINSTALL_JA}" "${LNK_UNINSTALL_EN}" "$(LnkUninstall)" "$INSTDIR\uninstall.exe" "" "" ""
 
   ; The uninstall entry (no publisher).
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${NAME}"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
-  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "VersionMajor" 2
-  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "VersionMinor" 1
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\marlet.exe,0"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
-  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
-  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayName" "${NAME}"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "VersionMajor" 2
+  WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "VersionMinor" 1
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\marlet.exe,0"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoRepair" 1
   ; The size of what the setup program put there, in KB (a folder the user
   ; chose may hold other files).
   SectionGetSize 0 $0
   ${GetSize} "$INSTDIR" "/M=uninstall.exe /S=0K /G=0" $1 $2 $4
   IntOp $0 $0 + $1
-  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
+  WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "EstimatedSize" $0
 SectionEnd
 
 ; Uninstall -------------------------------------------------------------------
 ; Only the files the setup program put there are deleted, and folders only
 ; when empty: a program folder chosen by the user may hold other files.
 Section "Uninstall"
-  SetShellVarContext all
   Call un.CheckNotRunning
   Delete "$INSTDIR\marlet.exe"
   Delete "$INSTDIR\tovrin.exe"
@@ -282,5 +391,5 @@ Section "Uninstall"
   Delete "$SMPROGRAMS\${FOLDER}\${LNK_UNINSTALL_EN}.lnk"
   RMDir "$SMPROGRAMS\${FOLDER}"
 
-  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  DeleteRegKey SHCTX "${UNINSTALL_KEY}"
 SectionEnd
