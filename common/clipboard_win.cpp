@@ -38,12 +38,15 @@ const clipboard_retry::Clock kClipboardClock = {MonotonicSeconds, PauseSeconds};
 // this program for as long as it is hung: such an owner makes the operation
 // fail instead. It is looked at before the clipboard is opened, and again
 // once it is open in case the owner changed in between.
+// Only an owner that lets the time pass counts: one that the system keeps
+// our messages from (a program with higher rights) is not hung, and the
+// clipboard works with it as with any other.
 bool OwnerHung(HWND owner) {
   if (owner == nullptr) return false;
   DWORD process = 0;
   GetWindowThreadProcessId(owner, &process);
   if (process == GetCurrentProcessId()) return false;
-  return !WindowAnswers(wide::FromHwnd(owner));
+  return AskWindow(wide::FromHwnd(owner)) == WindowReply::kHung;
 }
 
 // Opens the clipboard unless its owner is hung.
@@ -81,6 +84,32 @@ bool ReadOpenClipboard(std::u16string& out) {
   return done;
 }
 
+// SQL*Plus reads the clipboard as ANSI text (CF_TEXT), which the system
+// makes from the Unicode text when it is asked for, in the code page of the
+// clipboard's locale (CF_LOCALE). Left to itself, the system takes the
+// locale from the keyboard layout active when the clipboard is written: with
+// an English layout active, Japanese would reach SQL*Plus as "?". The
+// locale given here is the system's, whose ANSI code page is the one every
+// ANSI program on the system reads text in. (Rather than a CF_TEXT of our
+// own: the text stays one copy, converted only for a reader that asks for
+// it, and CF_OEMTEXT follows the same locale.) False when it cannot be set;
+// the memory is then freed.
+bool SetSystemLocale() {
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, sizeof(LCID));
+  if (memory == nullptr) return false;
+  void* target = GlobalLock(memory);
+  if (target == nullptr) {
+    GlobalFree(memory);
+    return false;
+  }
+  const LCID locale = GetSystemDefaultLCID();
+  std::memcpy(target, &locale, sizeof locale);
+  GlobalUnlock(memory);
+  if (SetClipboardData(CF_LOCALE, memory) != nullptr) return true;
+  GlobalFree(memory);
+  return false;
+}
+
 }  // namespace
 
 bool ClipboardSetText(const std::u16string& text) {
@@ -104,8 +133,9 @@ bool ClipboardSetText(const std::u16string& text) {
       [memory] {
         const Attempt opened = OpenClipboardUnlessOwnerHung();
         if (opened != Attempt::kDone) return opened;
-        // On success the clipboard owns the memory.
-        const bool set = EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+        // On success the clipboard owns the memory. The locale goes first:
+        // when the text then fails, `memory` is still ours for the next try.
+        const bool set = EmptyClipboard() && SetSystemLocale() && SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
         CloseClipboard();
         return set ? Attempt::kDone : Attempt::kAgain;
       },
@@ -126,3 +156,5 @@ bool ClipboardGetText(std::u16string& out) {
       },
       kClipboardClock);
 }
+
+std::uint32_t ClipboardChangeCount() { return GetClipboardSequenceNumber(); }

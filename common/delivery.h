@@ -16,5 +16,9 @@ constexpr std::uint32_t kWmCommand = 273;
 constexpr std::uintptr_t kSqlPlusPasteCommand = 201;
 
 // ownWindow serves only to locate the settings file. With settle, SQL*Plus is
-// re-activated for one second before the keystroke goes out. Reports nothing.
+// re-activated for one second before the keystroke goes out. Runs in this
+// session's delivery turn: one delivery of our programs at a time, until
+// SQL*Plus has taken the paste. A SQL*Plus that runs with higher rights than
+// this program gets nothing (it would drop it): the text stays on the
+// clipboard and the program beeps. Reports nothing.
 void DeliverToSqlPlus(const std::u16string& text, WindowHandle ownWindow, bool settle);

@@ -3,6 +3,7 @@
 #include "newer_windows_win.h"
 
 #include <tlhelp32.h>
+#include <vector>
 
 namespace newer_windows {
 
@@ -11,6 +12,27 @@ static_assert(kWmDpiChanged == WM_DPICHANGED, "WM_DPICHANGED");
 #endif
 #ifdef USER_DEFAULT_SCREEN_DPI
 static_assert(kDefaultDpi == USER_DEFAULT_SCREEN_DPI, "USER_DEFAULT_SCREEN_DPI");
+#endif
+
+namespace {
+
+// Vista's: the right to ask a process only the few things anyone may (also
+// of a process with higher rights), and the token's integrity level. XP
+// knows neither: the right makes OpenProcess fail there, the class
+// GetTokenInformation.
+constexpr DWORD kProcessQueryLimitedInformation = 0x1000;
+constexpr int kTokenIntegrityLevel = 25;
+
+// TOKEN_MANDATORY_LABEL, which an XP target's headers need not declare.
+struct MandatoryLabel {
+  SID_AND_ATTRIBUTES label;
+};
+
+}  // namespace
+
+#ifdef PROCESS_QUERY_LIMITED_INFORMATION
+static_assert(kProcessQueryLimitedInformation == PROCESS_QUERY_LIMITED_INFORMATION,
+              "PROCESS_QUERY_LIMITED_INFORMATION");
 #endif
 
 namespace {
@@ -129,6 +151,32 @@ void MakeProcessDpiAware() {
   }
   const SetProcessDPIAwareFn aware = User32<SetProcessDPIAwareFn>("SetProcessDPIAware");
   if (aware != nullptr) aware();
+}
+
+bool ProcessIntegrityLevel(DWORD processId, DWORD& level) {
+  const bool own = processId == GetCurrentProcessId();
+  HANDLE process = own ? GetCurrentProcess() : OpenProcess(kProcessQueryLimitedInformation, FALSE, processId);
+  if (process == nullptr) return false;
+  bool read = false;
+  HANDLE token = nullptr;
+  if (OpenProcessToken(process, TOKEN_QUERY, &token)) {
+    DWORD size = 0;
+    const TOKEN_INFORMATION_CLASS integrity = static_cast<TOKEN_INFORMATION_CLASS>(kTokenIntegrityLevel);
+    GetTokenInformation(token, integrity, nullptr, 0, &size);
+    if (size >= sizeof(MandatoryLabel) && size <= 4096) {
+      std::vector<BYTE> buffer(size);
+      if (GetTokenInformation(token, integrity, buffer.data(), size, &size)) {
+        PSID sid = reinterpret_cast<const MandatoryLabel*>(buffer.data())->label.Sid;
+        if (sid != nullptr && IsValidSid(sid) && *GetSidSubAuthorityCount(sid) > 0) {
+          level = *GetSidSubAuthority(sid, *GetSidSubAuthorityCount(sid) - 1u);
+          read = true;
+        }
+      }
+    }
+    CloseHandle(token);
+  }
+  if (!own) CloseHandle(process);
+  return read;
 }
 
 bool ProcessImagePath(HANDLE process, DWORD processId, std::wstring& path) {

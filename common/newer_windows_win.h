@@ -61,6 +61,12 @@ bool NonClientMetricsForDpi(NONCLIENTMETRICSW& metrics, int dpi);
 // (Vista). A process that is aware already stays as it is. Nothing on XP.
 void MakeProcessDpiAware();
 
+// The integrity level of a process (its mandatory label's RID: 0x2000
+// medium, 0x3000 high, ...), read from its token (Vista). False where it
+// cannot be read: on XP, which has no integrity levels, and for a process
+// that cannot be opened even for limited queries.
+bool ProcessIntegrityLevel(DWORD processId, DWORD& level);
+
 // The full path of the executable file of a process opened with at least
 // PROCESS_QUERY_LIMITED_INFORMATION: QueryFullProcessImageNameW (Vista),
 // else the first module of a Toolhelp snapshot of processId (XP; it needs

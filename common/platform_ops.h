@@ -3,6 +3,7 @@
 // Every operation reports failure through its result and never throws.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,41 @@ bool ReadFileBytes(const std::u16string& path, std::string& out);
 // exists); false when its thread is busy or hung, so that nothing should wait
 // on it.
 bool WindowAnswers(WindowHandle window);
+
+// How a window of another program took a harmless message sent to it.
+enum class WindowReply {
+  kAnswered,  // answered within about a second, or the window is gone
+  kHung,      // no answer in time, or the system counts the window hung
+  kRefused,   // the system would not deliver it (the window's program runs
+              // with higher rights than ours): nothing we send reaches it
+};
+WindowReply AskWindow(WindowHandle window);
+
+// True when the program of `window` runs with higher rights than ours (a
+// higher integrity level): the system then drops the messages and keys we
+// send it. False where that cannot be told (Windows XP has no integrity
+// levels).
+bool RunsWithHigherRights(WindowHandle window);
+
+// Waits up to `seconds` without using the processor, handling this
+// thread's window messages as they arrive; returns when the time is up.
+void WaitHandlingEvents(double seconds);
+
+// True while Ctrl, Alt, Shift or a Windows key is held down on the keyboard.
+bool ModifierKeysDown();
+
+// Counts every change of the clipboard's contents, by any program; 0 when
+// the system does not tell.
+std::uint32_t ClipboardChangeCount();
+
+// Deliveries of all our running programs in this session, one at a time.
+// TakeDeliveryTurn waits for the running one to end, handling events
+// meanwhile, for a few seconds at most; after that (or when there is no
+// turn to take) the delivery goes ahead without it. EndDeliveryTurn lets the
+// next one go; it does nothing when no turn is held. A turn taken while
+// this program holds one already nests: the last End lets go.
+void TakeDeliveryTurn();
+void EndDeliveryTurn();
 
 // Console programs ----------------------------------------------------------
 // A console program's window is its console's (conhost.exe's or a terminal's),

@@ -233,3 +233,130 @@ bool ReadFileBytes(const std::u16string& path, std::string& out) {
   CloseHandle(file);
   return done;
 }
+
+// Waiting, the other programs' rights and the delivery's turn ----------------
+
+namespace {
+
+// Handles the messages waiting for this thread. A quit request is kept
+// aside (`quit`) and from then on only messages sent by other threads are
+// handled, so that the request stays for the program's own loop and the
+// wait never wakes for it again.
+void HandleWaitingMessages(bool& quit, WPARAM& quitCode) {
+  MSG message;
+  for (int handled = 0; handled < kMaxPumpedMessages; ++handled) {
+    if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | (quit ? PM_QS_SENDMESSAGE : 0))) return;
+    if (message.message == WM_QUIT) {
+      quit = true;
+      quitCode = message.wParam;
+      continue;
+    }
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+// Waits up to `seconds` for `object` (none: just the time), asleep until a
+// message arrives, which is handled. WAIT_OBJECT_0 or WAIT_ABANDONED_0 when
+// the object came, else WAIT_TIMEOUT.
+DWORD WaitHandling(HANDLE object, double seconds) {
+  const double end = MonotonicSeconds() + seconds;
+  bool quit = false;
+  WPARAM quitCode = 0;
+  DWORD result = WAIT_TIMEOUT;
+  for (;;) {
+    HandleWaitingMessages(quit, quitCode);
+    const double left = end - MonotonicSeconds();
+    const DWORD ms = left > 0 ? static_cast<DWORD>(left * 1000.0) + 1 : 0;
+    const DWORD count = object != nullptr ? 1 : 0;
+    // Without MWMO_INPUTAVAILABLE: only messages that arrive from now on
+    // wake the wait; those already looked at were handled just above.
+    const DWORD woke = MsgWaitForMultipleObjectsEx(count, object != nullptr ? &object : nullptr, ms,
+                                                   quit ? QS_SENDMESSAGE : QS_ALLINPUT, 0);
+    if (count == 1 && (woke == WAIT_OBJECT_0 || woke == WAIT_ABANDONED_0)) {
+      result = woke;
+      break;
+    }
+    if (woke == WAIT_FAILED) Sleep(ms < 10 ? ms : 10);  // never spin, even then
+    if (left <= 0) break;
+  }
+  HandleWaitingMessages(quit, quitCode);
+  if (quit) PostQuitMessage(static_cast<int>(quitCode));
+  return result;
+}
+
+// Deliveries of all our programs in this session take turns through this
+// mutex ("Local\" is the session's namespace, on XP too).
+const wchar_t kDeliveryTurnName[] = L"Local\\vorn3-sqlplus-delivery";
+// The longest a delivery waits for its turn. A delivery holds it for the
+// settling second and the waits after it, a few seconds when SQL*Plus is
+// slow to answer; past this, something is wrong with the holder, and the
+// delivery goes ahead rather than lose its text.
+constexpr double kDeliveryTurnWaitSeconds = 5.0;
+HANDLE g_deliveryTurn = nullptr;
+int g_deliveryTurnDepth = 0;  // Takes not yet ended
+
+}  // namespace
+
+void WaitHandlingEvents(double seconds) { WaitHandling(nullptr, seconds); }
+
+bool ModifierKeysDown() {
+  // GetAsyncKeyState reads the keyboard as it is now, not as this thread's
+  // messages have seen it. Where the system will not tell (another desktop
+  // is active), it answers 0: not down.
+  const int keys[] = {VK_SHIFT, VK_CONTROL, VK_MENU, VK_LWIN, VK_RWIN};
+  for (const int key : keys) {
+    if ((GetAsyncKeyState(key) & 0x8000) != 0) return true;
+  }
+  return false;
+}
+
+WindowReply AskWindow(WindowHandle handle) {
+  HWND window = wide::ToHwnd(handle);
+  DWORD_PTR result = 0;
+  SetLastError(ERROR_SUCCESS);
+  if (SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &result) != 0) {
+    return WindowReply::kAnswered;
+  }
+  const DWORD error = GetLastError();
+  if (!IsWindow(window)) return WindowReply::kAnswered;  // gone: holds nothing up
+  // A time-out is ERROR_TIMEOUT (0 on Windows 2000); SMTO_ABORTIFHUNG gives
+  // up at once on a window that the system counts hung already. Any other
+  // failure is the system refusing the message: User Interface Privilege
+  // Isolation answers ERROR_ACCESS_DENIED for a window of a program with
+  // higher rights.
+  if (error == ERROR_TIMEOUT || error == ERROR_SUCCESS || IsHungAppWindow(window)) return WindowReply::kHung;
+  return WindowReply::kRefused;
+}
+
+bool RunsWithHigherRights(WindowHandle handle) {
+  HWND window = wide::ToHwnd(handle);
+  DWORD process = 0;
+  if (window == nullptr || GetWindowThreadProcessId(window, &process) == 0 || process == 0) return false;
+  DWORD theirs = 0;
+  DWORD ours = 0;
+  return newer_windows::ProcessIntegrityLevel(process, theirs) &&
+         newer_windows::ProcessIntegrityLevel(GetCurrentProcessId(), ours) && theirs > ours;
+}
+
+void TakeDeliveryTurn() {
+  if (g_deliveryTurnDepth++ > 0) return;
+  // Fails for a mutex that a program of ours running with higher rights
+  // created (its default security keeps us out): no turn then.
+  HANDLE turn = CreateMutexW(nullptr, FALSE, kDeliveryTurnName);
+  if (turn == nullptr) return;
+  // WAIT_ABANDONED_0: the holder ended without letting go (it crashed or
+  // was ended); the turn is ours all the same.
+  if (WaitHandling(turn, kDeliveryTurnWaitSeconds) != WAIT_TIMEOUT) {
+    g_deliveryTurn = turn;
+    return;
+  }
+  CloseHandle(turn);
+}
+
+void EndDeliveryTurn() {
+  if (g_deliveryTurnDepth == 0 || --g_deliveryTurnDepth > 0 || g_deliveryTurn == nullptr) return;
+  ReleaseMutex(g_deliveryTurn);
+  CloseHandle(g_deliveryTurn);
+  g_deliveryTurn = nullptr;
+}

@@ -1,6 +1,7 @@
 #include "fake_platform.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "platform_ops.h"
@@ -134,8 +135,11 @@ void* VORN_WINAPI FakeFindWindowA(const char* className, const char* title) {
   return FindIn(className ? &cls : nullptr, FakeAnsiToWide(title));
 }
 
+// A window that exists and takes our messages (PostMessage succeeds).
 bool WindowExists(void* window) {
   const WindowHandle h = reinterpret_cast<WindowHandle>(window);
+  const auto& refused = TheWorld().refusedWindows;
+  if (std::find(refused.begin(), refused.end(), h) != refused.end()) return false;
   for (const auto& it : TheWorld().windowsByTitle) {
     if (it.second == h) return true;
   }
@@ -285,6 +289,7 @@ bool ClipboardSetText(const std::u16string& text) {
   if (w.clipboardWriteFails) return false;
   w.clipboard = text;
   ++w.clipboardWrites;
+  ++w.clipboardChanges;
   return true;
 }
 
@@ -321,6 +326,45 @@ bool WindowAnswers(WindowHandle window) {
   fake::Record("WindowAnswers(" + std::to_string(window) + ")");
   const auto& hung = State().hungWindows;
   return std::find(hung.begin(), hung.end(), window) == hung.end();
+}
+
+WindowReply AskWindow(WindowHandle window) {
+  fake::Record("AskWindow(" + std::to_string(window) + ")");
+  const auto has = [window](const std::vector<WindowHandle>& list) {
+    return std::find(list.begin(), list.end(), window) != list.end();
+  };
+  if (has(State().refusedWindows)) return WindowReply::kRefused;
+  return has(State().hungWindows) ? WindowReply::kHung : WindowReply::kAnswered;
+}
+
+bool RunsWithHigherRights(WindowHandle window) {
+  fake::Record("RunsWithHigherRights(" + std::to_string(window) + ")");
+  const auto& higher = State().higherRightsWindows;
+  return std::find(higher.begin(), higher.end(), window) != higher.end();
+}
+
+void WaitHandlingEvents(double seconds) {
+  char shown[32];
+  std::snprintf(shown, sizeof shown, "%g", seconds);
+  fake::Record(std::string("WaitHandlingEvents(") + shown + ")");
+  State().now += seconds;
+}
+
+bool ModifierKeysDown() {
+  fake::Record("ModifierKeysDown()");
+  return State().now < State().modifierKeysUpAt;
+}
+
+std::uint32_t ClipboardChangeCount() { return State().clipboardChanges; }
+
+void TakeDeliveryTurn() {
+  fake::Record("TakeDeliveryTurn()");
+  ++State().deliveryTurns;
+}
+
+void EndDeliveryTurn() {
+  fake::Record("EndDeliveryTurn()");
+  if (State().deliveryTurns > 0) --State().deliveryTurns;
 }
 
 // Console programs ---------------------------------------------------------

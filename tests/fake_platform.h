@@ -58,6 +58,17 @@ struct World {
 
   // Windows whose thread does not answer (WindowAnswers gives false).
   std::vector<WindowHandle> hungWindows;
+  // Windows that the system refuses messages to (AskWindow), and windows of
+  // programs that run with higher rights than ours.
+  std::vector<WindowHandle> refusedWindows;
+  std::vector<WindowHandle> higherRightsWindows;
+
+  // ModifierKeysDown() answers true until the clock reaches this time.
+  double modifierKeysUpAt = 0;
+  // Changes of the clipboard (ClipboardChangeCount); each write adds one,
+  // and tests add one for a copy made by someone else.
+  std::uint32_t clipboardChanges = 1;
+  int deliveryTurns = 0;  // TakeDeliveryTurn calls not yet ended
 
   // Called after each recorded call, for tests that change the world while
   // an operation runs (e.g. a window that closes during the settling wait).

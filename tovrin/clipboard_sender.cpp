@@ -4,7 +4,9 @@
 #include "platform_ops.h"
 #include "statement_text.h"
 
-void RunClipboardSender(WindowHandle form1) {
+namespace {
+
+void ReadPrepareDeliver(WindowHandle form1) {
   std::u16string clipboardText;
   if (!ClipboardGetText(clipboardText)) return;  // unreadable: leave everything as it is
 
@@ -12,4 +14,16 @@ void RunClipboardSender(WindowHandle form1) {
   if (statement.empty()) return;  // nothing to send; the clipboard stays untouched
 
   DeliverToSqlPlus(statement, form1, true);
+}
+
+}  // namespace
+
+void RunClipboardSender(WindowHandle form1) {
+  // The clipboard is read in the delivery's turn too: a tovrin started while
+  // another still delivers (the user copied the next text and pressed the
+  // shortcut key again) reads what the user copied only once the other has
+  // had its own text pasted and put the user's back.
+  TakeDeliveryTurn();
+  ReadPrepareDeliver(form1);
+  EndDeliveryTurn();
 }

@@ -28,9 +28,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   RegisterClassExW(&wc);
 
   // Not WS_VISIBLE and never shown; a tool window besides, so that it could
-  // never get a taskbar button.
-  HWND form1 = CreateWindowExW(WS_EX_TOOLWINDOW, kForm1Class, L"Form1", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
+  // never get a taskbar button. A pop-up window without WS_EX_APPWINDOW:
+  // started by a shortcut with a shortcut key (Ctrl+Alt+Q), the program's
+  // first top-level window would get that key unless it is such a pop-up,
+  // and pressing the key again would then bring this invisible window
+  // forward instead of starting another tovrin, whose paste would be lost.
+  // (The handle serves only to find the settings file.)
+  HWND form1 = CreateWindowExW(WS_EX_TOOLWINDOW, kForm1Class, L"Form1", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                               instance, nullptr);
 
   // Without a window the run still goes ahead: the handle serves only to
   // find the settings file, and that lookup copes with 0.

@@ -36,7 +36,8 @@ TEST_F(ClipboardSender, UnreadableClipboardSendsNothing) {
   fake::State().clipboard = u"select 1;";
   fake::State().clipboardReadFails = true;
   RunClipboardSender(5);
-  EXPECT_EQ(fake::State().calls, std::vector<std::string>{"ClipboardGetText()"});
+  EXPECT_EQ(fake::State().calls,
+            (std::vector<std::string>{"TakeDeliveryTurn()", "ClipboardGetText()", "EndDeliveryTurn()"}));
 }
 
 TEST_F(ClipboardSender, KeystrokeModeUsesTheSettlingWait) {
@@ -45,6 +46,10 @@ TEST_F(ClipboardSender, KeystrokeModeUsesTheSettlingWait) {
   RunClipboardSender(5);
   EXPECT_GT(fake::Count("ActivateWindowByTitle"), 10);
   EXPECT_EQ(fake::Count("SendKeystrokes(+{INSERT})"), 1);
+  // The clipboard is read in the turn, which lasts until the paste is taken.
+  EXPECT_EQ(fake::State().calls.front(), "TakeDeliveryTurn()");
+  EXPECT_EQ(fake::State().calls.back(), "EndDeliveryTurn()");
+  EXPECT_EQ(fake::State().deliveryTurns, 0);
 }
 
 }  // namespace

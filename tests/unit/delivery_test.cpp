@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+
 #include "delivery.h"
 #include "fake_platform.h"
 #include "text.h"
@@ -64,17 +67,17 @@ TEST_F(Delivery, OnlyTheWordYesSelectsKeystrokeMode) {
   }
 }
 
-TEST_F(Delivery, KeystrokeModeWithoutSettlingActivatesPumpsTypesPumps) {
+TEST_F(Delivery, KeystrokeModeWithoutSettlingActivatesPumpsTypes) {
   SqlPlusRunning();
   Active(u"yes");
   DeliverToSqlPlus(u"x;\r\n", kOwn, false);
   const auto actions = Actions();
-  const std::vector<std::string> tail(actions.end() - 4, actions.end());
+  const std::vector<std::string> tail(actions.end() - 3, actions.end());
   EXPECT_EQ(tail, (std::vector<std::string>{"ActivateWindowByTitle(Oracle SQL*Plus)", "PumpPendingEvents()",
-                                            "SendKeystrokes(+{INSERT})", "PumpPendingEvents()"}));
+                                            "SendKeystrokes(+{INSERT})"}));
 }
 
-TEST_F(Delivery, SettlingReactivatesForOneSecondBeforeTheKeystroke) {
+TEST_F(Delivery, SettlingReactivatesEvery50msForOneSecondAndSleepsInBetween) {
   SqlPlusRunning();
   Active(u"yes");
   fake::State().tick = 0.001;
@@ -86,7 +89,15 @@ TEST_F(Delivery, SettlingReactivatesForOneSecondBeforeTheKeystroke) {
   DeliverToSqlPlus(u"x;\r\n", kOwn, true);
   EXPECT_GE(keystroke - firstActivation, 1.0);
   EXPECT_LT(keystroke - firstActivation, 1.1);
-  EXPECT_GT(fake::Count("ActivateWindowByTitle"), 100);
+  EXPECT_NEAR(fake::Count("ActivateWindowByTitle"), 21, 2);
+  // Between two activations the program sleeps, never more than 50 ms.
+  const auto& calls = fake::State().calls;
+  for (int i = fake::Find("ActivateWindowByTitle"), next; (next = fake::Find("ActivateWindowByTitle", i + 1)) >= 0;
+       i = next) {
+    const int wait = fake::Find("WaitHandlingEvents(", i);
+    ASSERT_TRUE(wait > i && wait < next) << "no wait before activation " << next;
+    EXPECT_LE(std::stod(calls[wait].substr(19)), 0.05);
+  }
   EXPECT_EQ(fake::Count("SendKeystrokes(+{INSERT})"), 1);
 }
 
@@ -135,9 +146,10 @@ TEST_F(Delivery, KeystrokeWaitsBrieflyForAnActivationStillUnderWay) {
   SqlPlusRunning();
   Active(u"yes");
   fake::State().activationFails = true;  // the call reports nothing done...
-  int pumps = 0;
+  int waits = 0;
   fake::State().onCall = [&](const std::string& c) {
-    if (c == "PumpPendingEvents()" && ++pumps == 3) fake::State().foreground = kSqlPlus;  // ...but it lands later
+    // ...but it lands later.
+    if (c.rfind("WaitHandlingEvents", 0) == 0 && ++waits == 3) fake::State().foreground = kSqlPlus;
   };
   DeliverToSqlPlus(u"x;\r\n", kOwn, false);
   EXPECT_EQ(fake::Count("SendKeystrokes(+{INSERT})"), 1);
@@ -207,6 +219,100 @@ TEST_F(Delivery, SqlPlusClosingDuringTheSettlingWaitEndsQuietly) {
   DeliverToSqlPlus(u"x;\r\n", kOwn, true);
   EXPECT_EQ(fake::Count("SendKeystrokes"), 0);
   EXPECT_EQ(fake::Count("PostMessageW(77,273,201,0)"), 1);  // the post to a gone window just fails
+}
+
+TEST_F(Delivery, HeldShortcutKeysAreWaitedForBrieflyThenThePasteCommandGoesInstead) {
+  // Let go after 0.3 s: the keys go out once they are up.
+  SqlPlusRunning();
+  Active(u"yes");
+  fake::State().modifierKeysUpAt = fake::State().now + 0.3;
+  DeliverToSqlPlus(u"x;\r\n", kOwn, false);
+  EXPECT_EQ(fake::Count("SendKeystrokes(+{INSERT})"), 1);
+  EXPECT_GE(fake::Count("ModifierKeysDown()"), 2);
+  EXPECT_EQ(fake::Count("PostMessage"), 0);
+
+  // Held on: Shift+Insert would arrive as Ctrl+Alt+Shift+Insert.
+  fake::Reset();
+  SqlPlusRunning();
+  Active(u"yes");
+  fake::State().modifierKeysUpAt = 1e9;
+  const double start = fake::State().now;
+  DeliverToSqlPlus(u"x;\r\n", kOwn, true);
+  EXPECT_EQ(fake::Count("SendKeystrokes"), 0);
+  EXPECT_EQ(fake::Count("PostMessageW(77,273,201,0)"), 1);
+  EXPECT_LT(fake::State().now - start, 2.5);  // the settling second and at most one more
+}
+
+TEST_F(Delivery, ARefusingOrHigherRightsSqlPlusGetsNothingAndTheUserHearsABeep) {
+  for (const bool keystroke : {false, true}) {
+    for (const bool refusedOnly : {false, true}) {
+      fake::Reset();
+      SqlPlusRunning();
+      Active(keystroke ? u"yes" : u"no");
+      (refusedOnly ? fake::State().refusedWindows : fake::State().higherRightsWindows) = {kSqlPlus};
+      DeliverToSqlPlus(u"x;\r\n", kOwn, true);
+      // Only a post that the system then refuses is tried.
+      EXPECT_EQ(fake::Count("PostMessage"), refusedOnly && !keystroke ? 1 : 0) << keystroke << refusedOnly;
+      EXPECT_EQ(fake::Count("SendKeystrokes") + fake::Count("ActivateWindowByTitle"), 0);
+      EXPECT_EQ(fake::Count("Beep()"), 1);
+      EXPECT_EQ(fake::State().clipboard, u"x;\r\n");
+    }
+  }
+}
+
+TEST_F(Delivery, EveryDeliveryRunsInItsTurnUntilSqlPlusHasTakenThePaste) {
+  for (const int setup : {0, 1, 2, 3}) {
+    fake::Reset();
+    if (setup != 0) SqlPlusRunning();
+    if (setup == 2) Active(u"yes");
+    if (setup == 3) fake::State().clipboardWriteFails = true;
+    DeliverToSqlPlus(u"x;\r\n", kOwn, true);
+    const auto& calls = fake::State().calls;
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.front(), "TakeDeliveryTurn()") << setup;
+    EXPECT_EQ(calls.back(), "EndDeliveryTurn()") << setup;
+    if (setup == 1 || setup == 2) {
+      // After the paste, SQL*Plus answers messages sent one after another.
+      const int paste = std::max(fake::Find("PostMessage"), fake::Find("SendKeystrokes"));
+      ASSERT_GE(paste, 0);
+      EXPECT_EQ(fake::Count("AskWindow(77)") - (setup == 2 ? 1 : 0), 3) << setup;
+      EXPECT_GT(fake::Find("AskWindow(77)", paste), paste);
+    }
+  }
+}
+
+TEST_F(Delivery, ATextCopiedMeanwhileIsReplacedByOursForThePasteAndThenPutBack) {
+  // The user copies something else (another tovrin's text, say) while
+  // SQL*Plus is held in front.
+  SqlPlusRunning();
+  Active(u"yes");
+  int activations = 0;
+  fake::State().onCall = [&](const std::string& c) {
+    if (c.rfind("ActivateWindowByTitle", 0) == 0 && ++activations == 5) {
+      fake::State().clipboard = u"delete from t;";
+      ++fake::State().clipboardChanges;
+    }
+  };
+  DeliverToSqlPlus(u"x;\r\n", kOwn, true);
+  EXPECT_EQ(fake::Count("ClipboardSetText(x;\r\n)"), 2);
+  EXPECT_LT(fake::Find("ClipboardSetText", 1), fake::Find("SendKeystrokes(+{INSERT})"));
+  // Once SQL*Plus has taken ours, the user's text is back, for the next
+  // tovrin (which waits for its turn before it reads the clipboard).
+  EXPECT_GT(fake::Find("ClipboardSetText(delete from t;)"), fake::Find("AskWindow(77)", fake::Find("SendKeystrokes")));
+  EXPECT_EQ(fake::State().clipboard, u"delete from t;");
+
+  // When ours cannot be put back, nothing is pasted.
+  fake::Reset();
+  SqlPlusRunning();
+  Active(u"no");
+  fake::State().onCall = [&](const std::string& c) {
+    if (c.rfind("GetPrivateProfileString", 0) == 0) {
+      ++fake::State().clipboardChanges;
+      fake::State().clipboardWriteFails = true;
+    }
+  };
+  DeliverToSqlPlus(u"x;\r\n", kOwn, false);
+  EXPECT_EQ(fake::Count("PostMessage"), 0);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Checks of the clipboard: round trips, other formats, the empty clipboard,
 // NULs, 50 MB, and a clipboard held open by another process.
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "check.h"
@@ -48,9 +49,91 @@ bool RawClipboardBitmapOnly() {
   return done;
 }
 
+// The clipboard's locale and its ANSI text as an ANSI program gets them.
+bool RawLocaleAndAnsiText(LCID& locale, std::string& ansi) {
+  locale = 0;
+  ansi.clear();
+  if (!OpenClipboard(nullptr)) return false;
+  HANDLE data = GetClipboardData(CF_LOCALE);
+  const void* lcid = data != nullptr ? GlobalLock(data) : nullptr;
+  if (lcid != nullptr) {
+    std::memcpy(&locale, lcid, sizeof locale);
+    GlobalUnlock(data);
+  }
+  data = GetClipboardData(CF_TEXT);
+  const char* bytes = data != nullptr ? static_cast<const char*>(GlobalLock(data)) : nullptr;
+  if (bytes != nullptr) {
+    ansi = bytes;
+    GlobalUnlock(data);
+  }
+  CloseClipboard();
+  return true;
+}
+
+// Unicode text with a locale of the caller's choice, as a program writes it
+// while another keyboard layout is active.
+bool RawUnicodeWithLocale(const std::u16string& text, LCID locale) {
+  if (!OpenClipboard(nullptr)) return false;
+  bool done = false;
+  if (EmptyClipboard()) {
+    HGLOBAL units = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+    HGLOBAL lcid = GlobalAlloc(GMEM_MOVEABLE, sizeof locale);
+    if (units != nullptr && lcid != nullptr) {
+      std::memcpy(GlobalLock(units), wide::Ptr(text), (text.size() + 1) * sizeof(wchar_t));
+      GlobalUnlock(units);
+      std::memcpy(GlobalLock(lcid), &locale, sizeof locale);
+      GlobalUnlock(lcid);
+      done = SetClipboardData(CF_UNICODETEXT, units) != nullptr && SetClipboardData(CF_LOCALE, lcid) != nullptr;
+    }
+  }
+  CloseClipboard();
+  return done;
+}
+
+std::string AnsiOf(const std::u16string& text) {
+  const int size = WideCharToMultiByte(CP_ACP, 0, wide::Ptr(text), static_cast<int>(text.size()), nullptr, 0,
+                                       nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+  if (size > 0) {
+    WideCharToMultiByte(CP_ACP, 0, wide::Ptr(text), static_cast<int>(text.size()), &out[0], size, nullptr,
+                        nullptr);
+  }
+  return out;
+}
+
+// SQL*Plus reads CF_TEXT, made by the system in the code page of the
+// clipboard's locale: ours must be the system's, whatever keyboard layout is
+// active. A program that writes an English locale beside the same text shows
+// what the system does otherwise (Japanese becomes "?").
+void CheckAnsiReader() {
+  Check check{"clipboard_ansi_reader_gets_the_system_code_page", {}, {}};
+  const std::u16string sample = u"update 社員 set 氏名 = 'ｶﾀｶﾅ 漢字' where id = 1;\r\n";
+  LCID locale = 0;
+  std::string ansi;
+  Expect(check, ClipboardSetText(sample), "set failed");
+  Expect(check, RawLocaleAndAnsiText(locale, ansi), "could not open the clipboard");
+  Expect(check, locale == GetSystemDefaultLCID(),
+         "CF_LOCALE " + Num(locale) + ", the system's is " + Num(GetSystemDefaultLCID()));
+  Expect(check, ansi == AnsiOf(sample), "CF_TEXT is not the text in code page " + Num(GetACP()));
+  std::u16string back;
+  Expect(check, ClipboardGetText(back) && back == sample, "Unicode text read back as " + Show(back));
+  if (GetACP() == 932) {
+    const LCID english = 0x0409;
+    Expect(check, RawUnicodeWithLocale(sample, english) && RawLocaleAndAnsiText(locale, ansi) && locale == english,
+           "could not write the text with an English locale");
+    Expect(check, ansi.find("?") != std::string::npos && ansi != AnsiOf(sample),
+           "with an English locale CF_TEXT still holds the Japanese: the locale is not what decides here");
+  } else {
+    check.untried = "the English locale's effect (code page " + Num(GetACP()) + ", not 932)";
+  }
+  Finish(check);
+}
+
 }  // namespace
 
 void CheckClipboard() {
+  CheckAnsiReader();
+
   Check round{"clipboard_round_trip", {}, {}};
   const std::u16string sample = u"select 受注番号, ｷｬﾝｾﾙ\r\nfrom 受注m; -- 𠮷\r\n";
   Expect(round, ClipboardSetText(sample), "set failed");

@@ -1,9 +1,138 @@
-// Checks of the windows: activation by title and Shift+Insert.
+// Checks of the windows: activation by title and Shift+Insert, the keys
+// held down, the wait that handles events, and how another window answers.
+#include <algorithm>
+#include <cstdio>
 #include <string>
 
 #include "check.h"
+#include "newer_windows_win.h"
 #include "platform_ops.h"
 #include "wide_win.h"
+
+namespace {
+
+void SendKey(WORD key, bool up) {
+  INPUT input = {};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = key;
+  input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+  SendInput(1, &input, sizeof(INPUT));
+}
+
+double ThreadCpuSeconds() {
+  FILETIME created, ended, kernel, user;
+  if (!GetThreadTimes(GetCurrentThread(), &created, &ended, &kernel, &user)) return 0;
+  const auto seconds = [](const FILETIME& t) {
+    return static_cast<double>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
+  };
+  return seconds(kernel) + seconds(user);
+}
+
+// Ctrl held (as after the shortcut key that starts tovrin) is seen, and its
+// release too.
+void CheckModifierKeys(HWND main) {
+  Check check{"modifier_keys_down", {}, {}};
+  Expect(check, Front(main), "test window not in front");
+  Expect(check, WaitUntil([] { return !ModifierKeysDown(); }), "a key is down before the check");
+  SendKey(VK_CONTROL, false);
+  Expect(check, WaitUntil([] { return ModifierKeysDown(); }, 5000), "Ctrl held down not seen");
+  SendKey(VK_CONTROL, true);
+  Expect(check, WaitUntil([] { return !ModifierKeysDown(); }, 5000), "Ctrl still seen down after its release");
+  Finish(check);
+}
+
+// The wait sleeps: it handles a message that arrives, lasts its time, and
+// a quit request waiting meanwhile neither wakes it over and over nor gets
+// lost.
+void CheckWaitHandlingEvents(HWND main) {
+  Check check{"wait_handling_events", {}, {}};
+  const int probes = g_probe.probes;
+  PostMessageW(main, kProbeMessage, 5, 6);
+  PostQuitMessage(3);
+  const double cpu0 = ThreadCpuSeconds();
+  const double t0 = MonotonicSeconds();
+  WaitHandlingEvents(0.5);
+  const double waited = MonotonicSeconds() - t0;
+  const double cpu = std::max(0.0, ThreadCpuSeconds() - cpu0);
+  Expect(check, g_probe.probes == probes + 1, "the posted message was not handled");
+  Expect(check, waited >= 0.49, "returned after " + std::to_string(waited) + " s of 0.5");
+  Expect(check, cpu < 0.25, "used " + std::to_string(cpu) + " s of processor time in a 0.5 s wait");
+  MSG quit;
+  Expect(check, PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) && quit.wParam == 3,
+         "the quit request did not survive the wait");
+  Finish(check);
+  char info[120];
+  std::snprintf(info, sizeof info, "info wait_handling_events: 0.5 s took %.3f s, %.3f s of processor", waited, cpu);
+  Emit(info);
+}
+
+// Our own window answers and runs with our rights; the integrity level is
+// read where Windows has one.
+void CheckAskWindow(HWND main) {
+  Check check{"ask_window_and_rights", {}, {}};
+  Expect(check, AskWindow(wide::FromHwnd(main)) == WindowReply::kAnswered, "own window not answered");
+  Expect(check, AskWindow(0x7ffff0) == WindowReply::kAnswered, "a window that does not exist holds things up");
+  Expect(check, !RunsWithHigherRights(wide::FromHwnd(main)), "own window counted as of higher rights");
+  DWORD level = 0;
+  if (newer_windows::ProcessIntegrityLevel(GetCurrentProcessId(), level)) {
+    Emit("info integrity level " + Num(level));
+  } else {
+    check.untried = "no integrity level here";
+  }
+  Finish(check);
+}
+
+// The turn is the session's named mutex, as every program of ours sees it.
+const wchar_t kTurnName[] = L"Local\\vorn3-sqlplus-delivery";
+
+// Takes the turn's mutex in a thread of its own and ends that thread: the
+// mutex is abandoned. With `probe`, only tells whether it was free (and
+// lets it go again).
+DWORD WINAPI GrabTurn(void* probe) {
+  HANDLE turn = CreateMutexW(nullptr, FALSE, kTurnName);
+  if (turn == nullptr) return 2;
+  const DWORD got = WaitForSingleObject(turn, 0);
+  const bool free = got == WAIT_OBJECT_0 || got == WAIT_ABANDONED;
+  if (free && probe != nullptr) ReleaseMutex(turn);
+  CloseHandle(turn);
+  return free ? 1 : 0;
+}
+
+DWORD RunGrab(bool probe) {
+  void* marker = probe ? reinterpret_cast<void*>(static_cast<INT_PTR>(1)) : nullptr;
+  HANDLE thread = CreateThread(nullptr, 0, GrabTurn, marker, 0, nullptr);
+  if (thread == nullptr) return 3;
+  WaitForSingleObject(thread, kWaitMs);
+  DWORD code = 3;
+  GetExitCodeThread(thread, &code);
+  CloseHandle(thread);
+  return code;
+}
+
+// A delivery's turn is held by the named mutex until it ends, nests, and is
+// taken from a holder that ended without letting go (held afterwards: a
+// wait that had run out would not hold it).
+void CheckDeliveryTurn() {
+  Check check{"delivery_turn", {}, {}};
+  HANDLE keep = CreateMutexW(nullptr, FALSE, kTurnName);  // keeps the mutex in being throughout
+  Expect(check, RunGrab(false) == 1, "could not take the turn's mutex for a thread that then ends");
+  const double t0 = MonotonicSeconds();
+  TakeDeliveryTurn();
+  const double took = MonotonicSeconds() - t0;
+  TakeDeliveryTurn();
+  EndDeliveryTurn();
+  Expect(check, RunGrab(true) == 0, "the turn is free while held (after a nested take and end)");
+  EndDeliveryTurn();
+  Expect(check, RunGrab(true) == 1, "the turn is still held after its end");
+  EndDeliveryTurn();  // one end too many does nothing
+  if (keep != nullptr) CloseHandle(keep);
+  Finish(check);
+  char info[100];
+  std::snprintf(info, sizeof info, "info delivery_turn: the abandoned turn taken in %.3f s", took);
+  Emit(info);
+}
+
+}  // namespace
 
 void CheckActivation(HWND main) {
   Check missing{"activate_missing_title", {}, {}};
@@ -65,4 +194,9 @@ void CheckKeystrokes(HWND main) {
   Expect(check, (GetKeyState(VK_SHIFT) & 0x8000) == 0, "Shift still down");
   DestroyWindow(edit);
   Finish(check);
+
+  CheckModifierKeys(main);
+  CheckWaitHandlingEvents(main);
+  CheckAskWindow(main);
+  CheckDeliveryTurn();
 }

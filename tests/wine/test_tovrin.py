@@ -221,6 +221,40 @@ def case_clipboard_held_by_another_program(w):
     check_equal(standin.get(w.rig)["text"], "select 3 from dual", "clipboard after the holder let go")
 
 
+def case_two_tovrins_at_once_each_text_once_in_order(w):
+    """The user copies one statement, presses the shortcut key, copies
+    another and presses again while the first tovrin still holds SQL*Plus
+    in front: each statement arrives once, the first first, and the
+    clipboard ends with the second. Whether the second really started
+    before the first ended depends on the machine's pace: up to three
+    rounds, until one did."""
+    w.set_active("yes")
+    for round_ in range(3):
+        w.decoy_in_front()
+        first, second = "select 'first' from t%d;" % round_, "select 'second' from t%d;" % round_
+        standin.set_text(w.rig, first)
+        mark = w.sqlplus.mark()
+        one = w.rig.start(TOVRIN)
+        # SQL*Plus activated: the first has its turn and its text on the
+        # clipboard, and holds SQL*Plus in front for a second.
+        w.sqlplus.wait_event(lambda e: e["event"] == "activate", mark, RUN_TIMEOUT, "the first activation")
+        standin.set_text(w.rig, second)
+        overlapped = bool(w.rig.processes("tovrin.exe"))
+        two = w.rig.start(TOVRIN)
+        for p in (one, two):
+            p.communicate(timeout=RUN_TIMEOUT)
+        w.sqlplus.wait_event(lambda e: e["event"] == "recv" and e["text"] == second + CRLF, mark, RUN_TIMEOUT,
+                             "the second text")
+        w.sqlplus.confirm_nothing_received(len(w.sqlplus.events()))
+        received = [(e["text"], e["how"]) for e in w.sqlplus.since(mark) if e["event"] == "recv"]
+        check_equal(received, [(first + CRLF, "keystroke"), (second + CRLF, "keystroke")], "receipts")
+        check_equal(standin.get(w.rig)["text"], second + CRLF, "clipboard afterwards")
+        print("    round %d: the second started while the first was %s"
+              % (round_ + 1, "still running" if overlapped else "gone"), flush=True)
+        if overlapped:
+            break
+
+
 STANDARD = [
     case_one_line_without_terminator,
     case_terminated_statements_get_no_extra_line,
@@ -231,6 +265,7 @@ STANDARD = [
     case_keystroke_mode_settings,
     case_nothing_to_send,
     case_clipboard_held_by_another_program,
+    case_two_tovrins_at_once_each_text_once_in_order,
 ]
 
 
