@@ -103,7 +103,7 @@ def demo_marlet(rig, pick="■受注の件数"):
     if index is None:
         raise AssertionError("no template %r in the list" % pick)
     data = marlet_ui.select_item(rig, data, index)
-    marlet_ui.park_pointer(rig, data)
+    marlet_ui.park_pointer(rig)
     before = os.path.join(rig.build, "demo-marlet-before.png")
     rig.screenshot(before)
     winerig.log("marlet demo: picked item %d of %d, %r" % (index + 1, len(items), items[index].split("\r\n")[0]))
