@@ -56,7 +56,7 @@ void Command2_Click() { Form1Close(); }
 LRESULT OnCreate(HWND window) {
   g_form = window;
   CreateControls(window, g_instance, newer_windows::WindowDpi(window));
-  g_picture = DecodePicture(g_instance);
+  g_picture = LoadPicture(g_instance);
   return 0;
 }
 
