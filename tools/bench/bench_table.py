@@ -48,7 +48,7 @@ The figures:
   other load disturbed least; the median is shown beside it)
 - the size of marlet.exe and tovrin.exe of both builds, the DLLs they import (system or
   not) and any DLL beside them, and their peak working set under Wine beside
-  that of the minimal programs (tools/peak_memory.exe, medians of three).
+  that of minimal_window (tools/peak_memory.exe, medians of three).
 Exit status 1 when a measurement could not be made; unmet targets are shown,
 not treated as failures.
 """
@@ -72,7 +72,6 @@ import standin  # noqa: E402
 import winerig  # noqa: E402
 
 PEAK = "tools/peak_memory.exe"
-MINIMAL_PROGRAM = "tools/minimal_program.exe"
 MINIMAL_WINDOW = "tools/minimal_window.exe"
 MARLET = "marlet/marlet.exe"
 TOVRIN = "tovrin/tovrin.exe"
@@ -81,9 +80,9 @@ EXE_LIMIT = 256 * 1024  # bytes: "at most 256 KB"
 # Targets that are where our code stands, with room for the machine's noise.
 READER_RATIO, READER_TARGET = 0.20, ">= 0.20"
 CONSOLE_MS, CONSOLE_TARGET = 300, "<= +300 ms"
-SEND_RATIO, SEND_TARGET = 0.0, "<= 0.00"
-PEAK_RATIO, PEAK_TARGET = 0.0, "<= 0.00"
-PEAK_10K_RATIO, PEAK_10K_TARGET = 0.0, "<= 0.00"
+SEND_RATIO, SEND_TARGET = 1.0, "<= 1.00"
+PEAK_RATIO, PEAK_TARGET = 1.5, "<= 1.50"
+PEAK_10K_RATIO, PEAK_10K_TARGET = 3.0, "<= 3.00"
 
 # DLLs that come with Windows itself; anything else imported would have to be
 # shipped beside the program.
@@ -204,11 +203,11 @@ def scratch(rig, stem):
     return os.path.join(rig.tmp, "%s-%d.json" % (stem, _counter[0]))
 
 
-def peak_working_set(rig, exe, window):
+def peak_working_set(rig, exe, window, *exe_args):
     """Peak working set in bytes of one run of exe, by tools/peak_memory.exe."""
     out = scratch(rig, "peak")
     args = ["--wait", "120", "--out", rig.win_path(out)] + (["--window"] if window else [])
-    rig.start(PEAK, *(args + [rig.win_path(rig.exe(exe))]))
+    rig.start(PEAK, *(args + [rig.win_path(rig.exe(exe))] + list(exe_args)))
     data = winerig.wait_for_json(out, 180, "peak_memory's report for %s" % exe)
     if not data.get("ok"):
         raise RuntimeError("peak_memory failed for %s: %r" % (exe, data))
@@ -230,9 +229,9 @@ def wine_figures(win, logs, rounds):
     with winerig.Rig(win) as rig:
         templates = rig.c_path("vorn3", "marlet.txt")
         sqlplus = standin.StandIn(rig, "bench-sqlplus")
-        peaks = {"minimal_program": [], "tovrin": [], "minimal_window": [], "marlet_empty": [], "marlet_10k": []}
+        peaks = {"window_exit": [], "tovrin": [], "minimal_window": [], "marlet_empty": [], "marlet_10k": []}
         for n in range(rounds):
-            peaks["minimal_program"].append(peak_working_set(rig, MINIMAL_PROGRAM, False))
+            peaks["window_exit"].append(peak_working_set(rig, MINIMAL_WINDOW, False, "--exit"))
             text = "select %d from dual" % n
             standin.set_text(rig, text)
             mark = sqlplus.mark()
@@ -266,7 +265,7 @@ def program_file(win, exe):
     imports = re.findall(r"DLL Name:\s*(\S+)", dump)
     folder = os.path.dirname(path)
     beside = sorted(f for f in os.listdir(folder) if f.lower().endswith(".dll"))
-    return {"size": os.path.getsize(path), "imports": imports,
+    return {"size": os.path.getsize(path), "imports": imports, "machine": winerig.build_machine(win),
             "foreign": [d for d in imports if not is_system_dll(d)], "beside": beside}
 
 
@@ -359,8 +358,8 @@ def rows_from(figures, files, win32=False):
                      "<= 5 s", met(value <= 5000)))
 
     for key in program_keys(win32):
-        name = program_name(key)
         info = files.get(key)
+        name = program_name(key, info)
         if info is None:
             rows.append(("%s size; DLLs of ours" % name, "n/a", "256 KB", "n/a", "<= 256 KB; none", "n/a"))
             continue
@@ -370,7 +369,7 @@ def rows_from(figures, files, win32=False):
                      met(info["size"] <= EXE_LIMIT and not ours)))
 
     mib = 1024.0 * 1024.0
-    row("peak working set: tovrin / minimal_program", "peak_tovrin", "peak_minimal_program", "MiB", PEAK_TARGET,
+    row("peak working set: tovrin / minimal_window --exit", "peak_tovrin", "peak_window_exit", "MiB", PEAK_TARGET,
         lambda r: r <= PEAK_RATIO, digits=1, scale=mib)
     row("peak working set: marlet, empty file / minimal_window", "peak_marlet_empty", "peak_minimal_window", "MiB",
         PEAK_TARGET, lambda r: r <= PEAK_RATIO, digits=1, scale=mib)
@@ -384,8 +383,9 @@ def program_keys(win32):
     return [(build, exe) for build in (("x64", "x86") if win32 else ("x64",)) for exe in (MARLET, TOVRIN)]
 
 
-def program_name(key):
-    return "%s (%s)" % (os.path.basename(key[1]), "32-bit" if key[0] == "x86" else "64-bit")
+def program_name(key, info=None):
+    machine = info["machine"] if info else key[0]
+    return "%s (%s)" % (os.path.basename(key[1]), "32-bit" if machine == "x86" else "64-bit")
 
 
 def print_table(rows):
@@ -476,7 +476,7 @@ def main():
         info = files.get(key)
         if info:
             log("%s: %d bytes; imports %s; DLLs beside it: %s" % (
-                program_name(key), info["size"],
+                program_name(key, info), info["size"],
                 ", ".join("%s (%s)" % (d, "system" if is_system_dll(d) else "NOT system") for d in info["imports"]),
                 ", ".join(info["beside"]) or "none"))
     if failed:
