@@ -1,6 +1,6 @@
 // Image1's picture: the pixels of its JPEG, kept decoded as a bitmap in
 // marlet.exe's resources, so that no start needs COM and the Windows Imaging
-// Component (some 60 ms of every start under Wine), drawn at
+// Component (25 to 60 ms of every start under Wine), drawn at
 // the window's DPI. Windows only.
 #pragma once
 
