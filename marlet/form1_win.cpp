@@ -54,7 +54,7 @@ void Command2_Click() { Form1Close(); }
 LRESULT OnCreate(HWND window) {
   g_form1.form = window;
   CreateControls(newer_windows::WindowDpi(window));
-  g_form1.picture = DecodePicture(g_form1.instance);
+  g_form1.picture = LoadPicture(g_form1.instance);
   return 0;
 }
 

@@ -1,89 +1,23 @@
-// Image1's picture, decoded by the Windows Imaging Component.
+// Image1's picture, loaded from marlet.exe's bitmap resource.
 #include "picture_win.h"
-
-#include <objbase.h>
-#include <wincodec.h>
 
 #include "newer_windows_win.h"
 #include "resource.h"
 
-namespace {
-
-// A picture larger than this is refused as damaged.
-constexpr UINT kMaxPictureSide = 4096;
-
-constexpr int kBytesPerPixel = 4;
-
-template <typename T>
-void Release(T*& p) {
-  if (p) p->Release();
-  p = nullptr;
-}
-
-// The bytes of the picture resource; false when it is missing.
-bool PictureBytes(HINSTANCE instance, void*& bytes, DWORD& size) {
-  HRSRC resource = FindResourceW(instance, MAKEINTRESOURCEW(IDR_PICTURE), RT_RCDATA);
-  HGLOBAL loaded = resource ? LoadResource(instance, resource) : nullptr;
-  bytes = loaded ? LockResource(loaded) : nullptr;
-  size = resource ? SizeofResource(instance, resource) : 0;
-  return bytes != nullptr && size != 0;
-}
-
-// A DIB section holding the converter's pixels; null on failure.
-HBITMAP CopyToBitmap(IWICFormatConverter* converter, UINT w, UINT h) {
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = static_cast<LONG>(w);
-  info.bmiHeader.biHeight = -static_cast<LONG>(h);  // top-down
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = kBytesPerPixel * 8;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (bitmap && bits &&
-      SUCCEEDED(converter->CopyPixels(nullptr, w * kBytesPerPixel, w * h * kBytesPerPixel,
-                                      static_cast<BYTE*>(bits)))) {
-    return bitmap;
-  }
-  if (bitmap) DeleteObject(bitmap);
-  return nullptr;
-}
-
-}  // namespace
-
-Picture DecodePicture(HINSTANCE instance) {
+Picture LoadPicture(HINSTANCE instance) {
   Picture picture;
-  void* bytes = nullptr;
-  DWORD size = 0;
-  if (!PictureBytes(instance, bytes, size)) return picture;
-
-  IWICImagingFactory* factory = nullptr;
-  IWICStream* stream = nullptr;
-  IWICBitmapDecoder* decoder = nullptr;
-  IWICBitmapFrameDecode* frame = nullptr;
-  IWICFormatConverter* converter = nullptr;
-  UINT w = 0, h = 0;
-  bool ok = SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                       IID_IWICImagingFactory, reinterpret_cast<void**>(&factory))) &&
-            SUCCEEDED(factory->CreateStream(&stream)) &&
-            SUCCEEDED(stream->InitializeFromMemory(static_cast<BYTE*>(bytes), size)) &&
-            SUCCEEDED(factory->CreateDecoderFromStream(stream, nullptr, WICDecodeMetadataCacheOnDemand,
-                                                       &decoder)) &&
-            SUCCEEDED(decoder->GetFrame(0, &frame)) && SUCCEEDED(factory->CreateFormatConverter(&converter)) &&
-            SUCCEEDED(converter->Initialize(frame, GUID_WICPixelFormat32bppBGR, WICBitmapDitherTypeNone,
-                                            nullptr, 0.0, WICBitmapPaletteTypeCustom)) &&
-            SUCCEEDED(converter->GetSize(&w, &h)) && w > 0 && h > 0 && w <= kMaxPictureSide &&
-            h <= kMaxPictureSide;
-  if (ok) picture.bitmap = CopyToBitmap(converter, w, h);
-  if (picture.bitmap) {
-    picture.width = static_cast<int>(w);
-    picture.height = static_cast<int>(h);
+  // A DIB section keeps the pixels as they are stored; a compatible bitmap
+  // would take the display's colour depth (dithered on a 256-colour one).
+  picture.bitmap = static_cast<HBITMAP>(
+      LoadImageW(instance, MAKEINTRESOURCEW(IDB_PICTURE), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+  BITMAP info = {};
+  if (picture.bitmap && GetObjectW(picture.bitmap, sizeof(info), &info) == sizeof(info) && info.bmWidth > 0 &&
+      info.bmHeight > 0) {
+    picture.width = info.bmWidth;
+    picture.height = info.bmHeight;
+  } else {
+    FreePicture(picture);
   }
-  Release(converter);
-  Release(frame);
-  Release(decoder);
-  Release(stream);
-  Release(factory);
   return picture;
 }
 

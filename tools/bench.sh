@@ -2,8 +2,9 @@
 # Benchmarks of marlet and tovrin: builds the benchmark programs (native,
 # Release, build/bench-native) and the Windows programs (Release, 64-bit in
 # build/win and 32-bit in build/win32), runs every measurement, natively and
-# under Wine (the 32-bit tovrin under 32-bit Wine), and prints one table of
-# figures beside their baselines measured in the same run, with the targets.
+# under Wine (the 32-bit programs under 32-bit Wine), and prints one table of
+# figures beside their baselines measured in the same run, with the targets
+# (tools/bench/bench_table.py says which).
 # The programs' own output is kept in build/bench-logs.
 #
 #   tools/bench.sh        seven runs of each Wine start-up measurement
@@ -36,7 +37,7 @@ cmake --build "$win" -j"$jobs" --target marlet tovrin sqlplus_standin clipboard_
   minimal_program minimal_window peak_memory >/dev/null
 echo "== 32-bit Windows Release build in $win32"
 cmake -S . -B "$win32" -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64-i686.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$win32" -j"$jobs" --target marlet tovrin sqlplus_standin clipboard_tool minimal_program \
-  minimal_window >/dev/null
+cmake --build "$win32" -j"$jobs" --target marlet tovrin sqlplus_standin clipboard_tool window_probe \
+  minimal_program minimal_window >/dev/null
 
 python3 tools/bench/bench_table.py --native "$native" --win "$win" --win32 "$win32" --runs "$runs"

@@ -1,5 +1,7 @@
 """Shows the programs at work under Wine, against the SQL*Plus stand-in, on a
-virtual display, and leaves screenshots in the build directory.
+virtual display, and leaves screenshots in the build directory. Ends with
+status 1 when a program did not deliver what it should have (the 32-bit
+build runs it as a test: the main job, tools/run.sh).
 
     python3 tools/demo.py BUILD_DIR      (a Windows build, e.g. build/win32)
 """
@@ -29,6 +31,11 @@ def screenshot_when_changed(rig, path, before, timeout=20):
         winerig.log("note:", e)
 
 
+def expect(what, got, wanted):
+    if got != wanted:
+        raise AssertionError("%s: %r, not %r" % (what, got, wanted))
+
+
 def demo_tovrin(rig):
     """tovrin sends the clipboard's statement to the stand-in: once by its
     paste command (no settings file), once by Shift+Insert (active=yes)."""
@@ -37,10 +44,11 @@ def demo_tovrin(rig):
     before = os.path.join(rig.tmp, "before.png")
 
     statements = [
-        (None, "==== 社員一覧\r\nselect 社員番号, 氏名, ｼﾒｲ\r\n  from 社員\r\n\r\n where 部署 = '営業部'  "),
-        ("[sql plus]\r\nactive=yes\r\n", "select sysdate from dual;"),
+        (None, "==== 社員一覧\r\nselect 社員番号, 氏名, ｼﾒｲ\r\n  from 社員\r\n\r\n where 部署 = '営業部'  ",
+         "command", "select 社員番号, 氏名, ｼﾒｲ\r\n  from 社員\r\n where 部署 = '営業部'\r\n;\r\n"),
+        ("[sql plus]\r\nactive=yes\r\n", "select sysdate from dual;", "keystroke", "select sysdate from dual;\r\n"),
     ]
-    for settings, text in statements:
+    for settings, text, how, pasted in statements:
         if settings is None:
             if os.path.exists(ini):
                 os.remove(ini)
@@ -55,6 +63,7 @@ def demo_tovrin(rig):
         winerig.log("tovrin ran %.2f s; the stand-in received by %s:" % (seconds, recv["how"]))
         for line in recv["text"].split("\r\n")[:-1]:
             winerig.log("    " + line)
+        expect("tovrin's delivery", (recv["how"], recv["text"]), (how, pasted))
 
     shot = os.path.join(rig.build, "demo-tovrin.png")
     screenshot_when_changed(rig, shot, before)
@@ -103,7 +112,7 @@ def demo_marlet(rig, pick="■受注の件数"):
     if index is None:
         raise AssertionError("no template %r in the list" % pick)
     data = marlet_ui.select_item(rig, data, index)
-    marlet_ui.park_pointer(rig, data)
+    marlet_ui.park_pointer(rig)
     before = os.path.join(rig.build, "demo-marlet-before.png")
     rig.screenshot(before)
     winerig.log("marlet demo: picked item %d of %d, %r" % (index + 1, len(items), items[index].split("\r\n")[0]))
@@ -115,6 +124,8 @@ def demo_marlet(rig, pick="■受注の件数"):
     winerig.log("the stand-in received by %s:" % recv["how"])
     for line in recv["text"].split("\r\n")[:-1]:
         winerig.log("    " + line)
+    expect("marlet's delivery", (recv["how"], recv["text"].split("\r\n")[0]),
+           ("command", items[index].split(": ", 1)[-1].split("\r\n")[0]))
 
     after = os.path.join(rig.build, "demo-marlet-after.png")
     screenshot_settled(rig, after)
@@ -138,6 +149,8 @@ def demo_console(rig):
     winerig.log("tovrin ran %.2f s; the console SQL*Plus read:" % seconds)
     for line in lines:
         winerig.log("    " + line.rstrip("\r\n"))
+    expect("the console's lines", lines,
+           ["select count(*)\r\n", "  from 受注m\r\n", " where 受注日 >= trunc(sysdate)\r\n", ";\r\n"])
     shot = os.path.join(rig.build, "demo-console.png")
     screenshot_settled(rig, shot)
     winerig.log("console demo: screenshot of the console in", shot)

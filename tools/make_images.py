@@ -2,6 +2,7 @@
 """Draws the program icon and marlet's picture.
 
     python3 tools/make_images.py [--check]
+    python3 tools/make_images.py --bitmap-from SHOT.png LEFT TOP
 
 Writes common/res/vorn3.ico (shared by marlet and tovrin: four 256-colour
 images of 16, 32, 48 and 64 pixels, each an 8-bit palettised bitmap with its
@@ -9,6 +10,13 @@ AND mask) and marlet/res/picture.jpg (72 x 40, baseline JFIF, three colour
 components). The icon is written by this script alone; the JPEG is encoded by
 ImageMagick's `convert` from a PPM drawn here. The outputs are committed, so a
 build needs neither. --check only verifies the committed files' structure.
+
+marlet draws the JPEG's pixels from marlet/res/picture.bmp (72 x 40, 24 bits
+per pixel), so that it needs no JPEG decoder at start. Those pixels are the
+JPEG as the Windows Imaging Component decodes it under Wine (ImageMagick's
+decoder gives slightly different ones): --bitmap-from writes the bitmap from
+the 72 x 40 pixels at LEFT, TOP of a screenshot of a window that shows the
+decoded JPEG at 96 dpi. Run it again only when the JPEG changes.
 
 The motif: a database cylinder with an arrow leading out of it, towards the
 prompt of a terminal window in the picture.
@@ -22,6 +30,7 @@ import tempfile
 REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 ICON_PATH = os.path.join(REPO, "common", "res", "vorn3.ico")
 PICTURE_PATH = os.path.join(REPO, "marlet", "res", "picture.jpg")
+BITMAP_PATH = os.path.join(REPO, "marlet", "res", "picture.bmp")
 ICON_SIZES = (16, 32, 48, 64)
 PICTURE_SIZE = (72, 40)
 
@@ -229,6 +238,19 @@ def make_picture(path):
                         "-quality", "82", "jpeg:" + path], check=True)
 
 
+def make_bitmap(shot, left, top):
+    """A 24-bit bottom-up BMP of the picture's pixels at left, top of shot."""
+    w, h = PICTURE_SIZE
+    rgb = subprocess.run(["convert", shot, "-crop", "%dx%d+%d+%d" % (w, h, left, top), "+repage",
+                          "-depth", "8", "rgb:-"], check=True, capture_output=True).stdout
+    assert len(rgb) == w * h * 3, "the screenshot has no %dx%d pixels there" % (w, h)
+    stride = (w * 3 + 3) // 4 * 4
+    rows = b"".join(bytes(rgb[(y * w + x) * 3 + 2 - c] for x in range(w) for c in range(3)).ljust(stride, b"\0")
+                    for y in reversed(range(h)))
+    info = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, len(rows), 3780, 3780, 0, 0)
+    return struct.pack("<2sIHHI", b"BM", 14 + len(info) + len(rows), 0, 0, 14 + len(info)) + info + rows
+
+
 # Checks ----------------------------------------------------------------------
 
 def check_icon(data):
@@ -268,8 +290,21 @@ def check_jpeg(data):
     return len(data)
 
 
+def check_bitmap(data):
+    """A 24-bit uncompressed BMP of the picture's size."""
+    magic, size, _, _, offset = struct.unpack_from("<2sIHHI", data, 0)
+    hdr = struct.unpack_from("<IiiHHI", data, 14)
+    assert magic == b"BM" and size == len(data), "BMP file header"
+    assert hdr == (40, PICTURE_SIZE[0], PICTURE_SIZE[1], 1, 24, 0), "BMP header %r" % (hdr,)
+    assert offset + PICTURE_SIZE[1] * ((PICTURE_SIZE[0] * 3 + 3) // 4 * 4) == len(data), "BMP length"
+    return len(data)
+
+
 def main(argv):
-    if "--check" not in argv:
+    if argv[:1] == ["--bitmap-from"] and len(argv) == 4:
+        with open(BITMAP_PATH, "wb") as f:
+            f.write(make_bitmap(argv[1], int(argv[2]), int(argv[3])))
+    elif "--check" not in argv:
         os.makedirs(os.path.dirname(ICON_PATH), exist_ok=True)
         os.makedirs(os.path.dirname(PICTURE_PATH), exist_ok=True)
         with open(ICON_PATH, "wb") as f:
@@ -279,6 +314,8 @@ def main(argv):
         print("%s: %d bytes" % (os.path.relpath(ICON_PATH, REPO), check_icon(f.read())))
     with open(PICTURE_PATH, "rb") as f:
         print("%s: %d bytes" % (os.path.relpath(PICTURE_PATH, REPO), check_jpeg(f.read())))
+    with open(BITMAP_PATH, "rb") as f:
+        print("%s: %d bytes" % (os.path.relpath(BITMAP_PATH, REPO), check_bitmap(f.read())))
     return 0
 
 

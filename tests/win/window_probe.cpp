@@ -14,6 +14,9 @@
 //   --gone S   waits up to S seconds for the window to disappear and reports
 //              only {"found": ...}.
 //   --out P    writes the JSON to P instead of standard output.
+//   --ready P  with --wait: creates the empty file P once the first search
+//              for the window is done (a program started after it appears
+//              is timed from its start).
 //   --no-items leaves out the combo boxes' items (their count stays).
 //   --dpi-changed DPI,LEFT,TOP,RIGHT,BOTTOM
 //              first sends the window WM_DPICHANGED as Windows does when it
@@ -481,6 +484,7 @@ int wmain(int argc, wchar_t** argv) {
   double wait = 0, gone = -1;
   const wchar_t* outPath = nullptr;
   const wchar_t* filePath = nullptr;
+  const wchar_t* readyPath = nullptr;
   int changedDpi = 0;
   RECT suggested = {};
   for (int i = 1; i < argc; ++i) {
@@ -512,6 +516,8 @@ int wmain(int argc, wchar_t** argv) {
       if (!ParseDpiChanged(v, changedDpi, suggested)) return Usage();
     } else if (a == L"--out") {
       outPath = v;
+    } else if (a == L"--ready") {
+      readyPath = v;
     } else {
       return Usage();
     }
@@ -535,6 +541,10 @@ int wmain(int argc, wchar_t** argv) {
   } else {
     HWND w = Find();
     long long shownMs = -1;
+    if (readyPath) {
+      HANDLE ready = CreateFileW(readyPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+      if (ready != INVALID_HANDLE_VALUE) CloseHandle(ready);
+    }
     while ((!w || !IsWindowVisible(w)) && GetTickCount64() - start < static_cast<ULONGLONG>(wait * 1000)) {
       Sleep(1);
       w = Find();

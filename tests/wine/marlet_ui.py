@@ -11,11 +11,9 @@ tests/window_probe.exe to know where to click and when to go on.
     marlet_ui.wait_ended(rig, "the send")
 
 Every wait is on a condition with a generous time-out; nothing sleeps for
-a fixed time except the few milliseconds between a pointer motion and its
-click.
+a fixed time.
 """
 import os
-import time
 
 import winerig
 from cases import check
@@ -45,6 +43,17 @@ def start_probe(rig, *args):
     _counter[0] += 1
     out = os.path.join(rig.tmp, "ui-probe-%d.json" % _counter[0])
     return rig.start(PROBE, *args, "--out", rig.win_path(out)), out
+
+
+def start_timing_probe(rig, *args):
+    """Starts the window probe waiting for a window (args hold --wait) and
+    returns, as start_probe, once it has searched for the window a first
+    time: a program started then is timed from its own start."""
+    _counter[0] += 1
+    ready = os.path.join(rig.tmp, "ui-ready-%d" % _counter[0])
+    started = start_probe(rig, *args, "--ready", rig.win_path(ready))
+    winerig.wait_for(lambda: os.path.exists(ready), TIMEOUT, "the window probe to be searching")
+    return started
 
 
 def probe(rig, *args, timeout=TIMEOUT):
@@ -153,9 +162,15 @@ def client_to_screen(data, x, y):
     return ox + x, oy + y
 
 
+def pointer_at(rig, x, y):
+    out = rig.xdotool("getmouselocation").stdout
+    return "x:%d y:%d " % (x, y) in out
+
+
 def click(rig, x, y, double=False):
+    # The button goes out once the display has the pointer where it is sent.
     rig.xdotool("mousemove", str(x), str(y))
-    time.sleep(0.05)  # lets the pointer motion arrive before the button
+    winerig.wait_for(lambda: pointer_at(rig, x, y), 10, "the pointer at %d,%d" % (x, y), interval=0.01)
     rig.xdotool("click", "--repeat", "2" if double else "1", "--delay", "80", "1")
 
 

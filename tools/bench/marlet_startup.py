@@ -1,17 +1,20 @@
 #!/usr/bin/env python3
 """Start-up time of marlet.exe under Wine: from the start of its process to
 its window being visible, with an empty template file and with a generated
-file of 10,000 templates (about 5 MB, Shift-JIS). Prints the median of a few
-runs of each; nothing is asserted.
+file of 10,000 templates (about 5 MB, Shift-JIS), beside that of
+tools/minimal_window.exe (a program that shows one window and does nothing
+else), in rounds of one start of each, so that the machine's load falls on
+all three alike. Prints the median and every run; nothing is asserted.
 
-    python3 tools/bench/marlet_startup.py --bin BUILD_DIR [--runs N]
+    python3 tools/bench/marlet_startup.py --bin BUILD_DIR [--runs N] [--json PATH]
 
-The time is taken by tests/window_probe.exe, which polls for the window from
-before the program starts and subtracts the process's creation time; the
-wall-clock time seen from here (Wine's own start-up included) is printed
-beside it.
+The time is taken by tests/window_probe.exe, which searches for the window
+from before the program starts and subtracts the process's creation time;
+the wall-clock time seen from here (Wine's own start-up included) is printed
+beside it. --json PATH also writes every run (ms) to PATH.
 """
 import argparse
+import json
 import os
 import statistics
 import sys
@@ -22,6 +25,7 @@ REPO = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(REPO, "tests", "wine"))
 import winerig  # noqa: E402
 import marlet_ui as ui  # noqa: E402
+import standin  # noqa: E402
 
 TEMPLATES = 10000
 TARGET_BYTES = 5 * 1000 * 1000
@@ -50,48 +54,74 @@ def big_template_file():
     return data
 
 
-def measure(rig, runs):
-    shown, wall, counts = [], [], []
-    for _ in range(runs):
-        winerig.wait_for(lambda: not ui.marlet_processes(rig), 60, "marlet.exe to end")
-        _, out = ui.start_probe(rig, "--title-hex", ui.hex_units(ui.TITLE), "--wait", "120", "--no-items")
-        time.sleep(0.5)  # the probe is polling before marlet starts
-        t0 = time.monotonic()
-        rig.start(ui.MARLET)
-        data = winerig.wait_for_json(out, 180, "the probe's report")
-        wall.append((time.monotonic() - t0) * 1000)
-        if not data.get("found"):
-            raise AssertionError("marlet's window did not appear")
-        shown.append(data["shown_ms"])
-        counts.append(ui.combo(data)["count"])
-        ui.key(rig, data, "Escape")
-        ui.wait_ended(rig, "Esc")
-    return statistics.median(shown), statistics.median(wall), counts[0], shown
+MINIMAL_WINDOW = "tools/minimal_window.exe"
+MINIMAL_WINDOW_TITLE = "minimal window"
+
+
+def time_shown(rig, exe, title):
+    """Starts exe once the probe is searching for its window titled `title`;
+    returns (ms from process start to shown, ms wall clock, the probe's report)."""
+    name = os.path.basename(exe)
+    winerig.wait_for(lambda: not rig.processes(name), 60, "%s to end" % name)
+    _, out = ui.start_timing_probe(rig, "--title-hex", ui.hex_units(title), "--wait", "120", "--no-items")
+    t0 = time.monotonic()
+    rig.start(exe)
+    data = winerig.wait_for_json(out, 180, "the probe's report")
+    wall = (time.monotonic() - t0) * 1000
+    if not data.get("found") or "shown_ms" not in data:
+        raise AssertionError("the window of %s did not appear" % name)
+    return float(data["shown_ms"]), wall, data
+
+
+def marlet_shown(rig, path, templates):
+    with open(path, "wb") as f:
+        f.write(templates)
+    shown, wall, data = time_shown(rig, ui.MARLET, ui.TITLE)
+    ui.key(rig, data, "Escape")
+    ui.wait_ended(rig, "Esc")
+    return shown, wall, ui.combo(data)["count"]
+
+
+def minimal_shown(rig):
+    shown, wall, _ = time_shown(rig, MINIMAL_WINDOW, MINIMAL_WINDOW_TITLE)
+    standin.tool(rig, "close", MINIMAL_WINDOW_TITLE)
+    winerig.wait_for(lambda: not rig.processes("minimal_window.exe"), 60, "minimal_window.exe to end")
+    return shown, wall, None
 
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--bin", required=True, help="the Windows build directory")
     parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--json", metavar="PATH", help="also write every run (ms) to PATH as JSON")
     args = parser.parse_args()
     big = big_template_file()
+    kinds = (("minimal_window", "minimal_window", None),
+             ("marlet_empty", "empty template file", b""),
+             ("marlet_10k", "10,000 templates, %.1f MB" % (len(big) / 1e6), big))
+    results = {key: [] for key, _, _ in kinds}
     with winerig.Rig(args.bin) as rig:
         rig.env["LC_ALL"] = "ja_JP.UTF-8"
         path = rig.c_path("vorn3", "marlet.txt")
-        # A first start that is not counted: Wine loads its libraries.
-        with open(path, "wb") as f:
-            f.write(b"")
-        measure(rig, 1)
-        results = []
-        for name, data in (("empty template file", b""),
-                           ("10,000 templates, %.1f MB" % (len(big) / 1e6), big)):
-            with open(path, "wb") as f:
-                f.write(data)
-            results.append((name,) + measure(rig, args.runs))
-    print("marlet start-up to window shown (median of %d runs):" % args.runs)
-    for name, shown, wall, count, all_shown in results:
-        print("  %-28s %7.0f ms from process start   (%7.0f ms wall clock, %d list items; runs: %s)"
-              % (name, shown, wall, count, ", ".join("%d" % s for s in all_shown)))
+
+        def once(templates):
+            return minimal_shown(rig) if templates is None else marlet_shown(rig, path, templates)
+        # A first start of each that is not counted: Wine loads its libraries.
+        for _, _, templates in kinds:
+            once(templates)
+        for _ in range(args.runs):
+            for key, _, templates in kinds:
+                results[key].append(once(templates))
+    print("start-up to window shown (median of %d runs):" % args.runs)
+    for key, name, _ in kinds:
+        shown = [r[0] for r in results[key]]
+        count = results[key][0][2]
+        print("  %-28s %7.0f ms from process start   (%7.0f ms wall clock%s; runs: %s)"
+              % (name, statistics.median(shown), statistics.median(r[1] for r in results[key]),
+                 "" if count is None else ", %d list items" % count, ", ".join("%d" % s for s in shown)))
+    if args.json:
+        with open(args.json, "w", encoding="ascii") as f:
+            json.dump({key: [r[0] for r in values] for key, values in results.items()}, f, indent=1)
     return 0
 
 
