@@ -83,12 +83,12 @@ bool ConsoleFacts(DWORD processId, ConsoleProcess& facts) {
 // lib\dbtools-sqlcl.jar. Any other sql.exe is not SQLcl (it may be another
 // program of that name), nor is one whose file cannot be located.
 bool IsSqlclLauncher(HANDLE process, DWORD processId) {
-  std::wstring path;
+  std::u16string path;
   if (!newer_windows::ProcessImagePath(process, processId, path)) return false;
-  const std::size_t slash = path.find_last_of(L"\\/");
-  if (slash == std::wstring::npos) return false;
-  const std::wstring library = path.substr(0, slash) + L"\\..\\lib\\dbtools-sqlcl.jar";
-  const DWORD attributes = GetFileAttributesW(library.c_str());
+  const std::size_t slash = path.find_last_of(u"\\/");
+  if (slash == std::u16string::npos) return false;
+  const std::u16string library = path.substr(0, slash) + u"\\..\\lib\\dbtools-sqlcl.jar";
+  const DWORD attributes = GetFileAttributesW(wide::Ptr(library));
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 

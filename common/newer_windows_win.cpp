@@ -2,6 +2,8 @@
 // fallback that XP offers.
 #include "newer_windows_win.h"
 
+#include "wide_win.h"
+
 #include <tlhelp32.h>
 #include <vector>
 
@@ -179,13 +181,13 @@ bool ProcessIntegrityLevel(DWORD processId, DWORD& level) {
   return read;
 }
 
-bool ProcessImagePath(HANDLE process, DWORD processId, std::wstring& path) {
+bool ProcessImagePath(HANDLE process, DWORD processId, std::u16string& path) {
   static const auto query = Kernel32<QueryFullProcessImageNameWFn>("QueryFullProcessImageNameW");
   if (query != nullptr) {
     wchar_t buffer[MAX_PATH * 4];
     DWORD size = MAX_PATH * 4;
     if (!query(process, 0, buffer, &size) || size == 0 || size >= MAX_PATH * 4) return false;
-    path.assign(buffer, size);
+    path = wide::FromWide(buffer, size);
     return true;
   }
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
@@ -196,7 +198,7 @@ bool ProcessImagePath(HANDLE process, DWORD processId, std::wstring& path) {
   CloseHandle(snapshot);
   if (!found) return false;
   module.szExePath[MAX_PATH - 1] = L'\0';
-  path = module.szExePath;
+  path = wide::FromWide(module.szExePath);
   return !path.empty();
 }
 

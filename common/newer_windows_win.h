@@ -72,6 +72,6 @@ bool ProcessIntegrityLevel(DWORD processId, DWORD& level);
 // else the first module of a Toolhelp snapshot of processId (XP; it needs
 // more rights and fails for a 64-bit process seen from a 32-bit one). False
 // when neither answers.
-bool ProcessImagePath(HANDLE process, DWORD processId, std::wstring& path);
+bool ProcessImagePath(HANDLE process, DWORD processId, std::u16string& path);
 
 }  // namespace newer_windows
