@@ -2,5 +2,4 @@
 #pragma once
 
 #define IDI_PROGRAM 1      // the program icon, also Form1's
-#define IDR_PICTURE 101    // Image1's picture, a JPEG as raw data
-#define IDB_PICTURE 102    // the same picture decoded, the bitmap Image1 draws
+#define IDB_PICTURE 102    // Image1's picture, the bitmap it draws

@@ -370,17 +370,19 @@ std::string ResourcesJson(const wchar_t* path) {
     }
     out += "]}";
   }
-  out += "],\n \"rcdata\": [";
-  first = true;
-  for (const std::wstring& name : ResourceNames(module, RT_RCDATA)) {
-    const unsigned char* bytes = nullptr;
-    DWORD size = 0;
-    if (!ResourceBytes(module, NameArg(name), RT_RCDATA, bytes, size)) continue;
-    char head[32] = "";
-    for (DWORD i = 0; i < size && i < 4; ++i) std::snprintf(head + i * 2, 3, "%02x", bytes[i]);
-    out += std::string(first ? "" : ", ") + "{\"name\": " + Quote(name) + ", \"bytes\": " + Num(size) +
-           ", \"head\": \"" + head + "\"}";
-    first = false;
+  for (const auto& kind : {std::make_pair("rcdata", RT_RCDATA), std::make_pair("bitmaps", RT_BITMAP)}) {
+    out += std::string("],\n \"") + kind.first + "\": [";
+    first = true;
+    for (const std::wstring& name : ResourceNames(module, kind.second)) {
+      const unsigned char* bytes = nullptr;
+      DWORD size = 0;
+      if (!ResourceBytes(module, NameArg(name), kind.second, bytes, size)) continue;
+      char head[32] = "";
+      for (DWORD i = 0; i < size && i < 4; ++i) std::snprintf(head + i * 2, 3, "%02x", bytes[i]);
+      out += std::string(first ? "" : ", ") + "{\"name\": " + Quote(name) + ", \"bytes\": " + Num(size) +
+             ", \"head\": \"" + head + "\"}";
+      first = false;
+    }
   }
   out += "],\n \"manifest\": ";
   const unsigned char* manifest = nullptr;

@@ -144,10 +144,12 @@ def case_resources(rig, consts, controls):
     check(images == [(n, n, 8, 8) for n in (16, 32, 48, 64)], "icon images %r" % images)
     with open(os.path.join(REPO, "common", "res", "vorn3.ico"), "rb") as f:
         check(len(f.read()) == 13094, "vorn3.ico is not 13,094 bytes")
-    with open(os.path.join(REPO, "marlet", "res", "picture.jpg"), "rb") as f:
-        jpeg = f.read()
-    pictures = [r for r in data["rcdata"] if r["head"].startswith("ffd8")]
-    check(len(pictures) == 1 and pictures[0]["bytes"] == len(jpeg), "picture resource %r" % data["rcdata"])
+    # Image1's picture: the bitmap file without its 14-byte file header.
+    with open(os.path.join(REPO, "marlet", "res", "picture.bmp"), "rb") as f:
+        bitmap = f.read()
+    check(len(data["bitmaps"]) == 1 and data["bitmaps"][0]["bytes"] == len(bitmap) - 14,
+          "picture resource %r" % data["bitmaps"])
+    check(data["rcdata"] == [], "raw data resources %r" % data["rcdata"])
     manifest = data["manifest"] or ""
     check("PerMonitorV2" in manifest and "dpiAware" in manifest, "manifest without DPI awareness")
 
