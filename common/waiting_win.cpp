@@ -1,0 +1,94 @@
+// Waiting without using the processor, for a time or for the delivery's
+// turn, while the program's own window messages are handled as they arrive.
+#include <windows.h>
+
+#include "platform_ops.h"
+
+namespace {
+
+// A queue that never runs empty must not keep the wait from returning.
+constexpr int kMaxPumpedMessages = 10000;
+
+// Handles the messages waiting for this thread. A quit request is kept
+// aside (`quit`) and from then on only messages sent by other threads are
+// handled, so that the request stays for the program's own loop and the
+// wait never wakes for it again.
+void HandleWaitingMessages(bool& quit, WPARAM& quitCode) {
+  MSG message;
+  for (int handled = 0; handled < kMaxPumpedMessages; ++handled) {
+    if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | (quit ? PM_QS_SENDMESSAGE : 0))) return;
+    if (message.message == WM_QUIT) {
+      quit = true;
+      quitCode = message.wParam;
+      continue;
+    }
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+// Waits up to `seconds` for `object` (none: just the time), asleep until a
+// message arrives, which is handled. WAIT_OBJECT_0 or WAIT_ABANDONED_0 when
+// the object came, else WAIT_TIMEOUT.
+DWORD WaitHandling(HANDLE object, double seconds) {
+  const double end = MonotonicSeconds() + seconds;
+  bool quit = false;
+  WPARAM quitCode = 0;
+  DWORD result = WAIT_TIMEOUT;
+  for (;;) {
+    HandleWaitingMessages(quit, quitCode);
+    const double left = end - MonotonicSeconds();
+    const DWORD ms = left > 0 ? static_cast<DWORD>(left * 1000.0) + 1 : 0;
+    const DWORD count = object != nullptr ? 1 : 0;
+    // Without MWMO_INPUTAVAILABLE: only messages that arrive from now on
+    // wake the wait; those already looked at were handled just above.
+    const DWORD woke = MsgWaitForMultipleObjectsEx(count, object != nullptr ? &object : nullptr, ms,
+                                                   quit ? QS_SENDMESSAGE : QS_ALLINPUT, 0);
+    if (count == 1 && (woke == WAIT_OBJECT_0 || woke == WAIT_ABANDONED_0)) {
+      result = woke;
+      break;
+    }
+    if (woke == WAIT_FAILED) Sleep(ms < 10 ? ms : 10);  // never spin, even then
+    if (left <= 0) break;
+  }
+  HandleWaitingMessages(quit, quitCode);
+  if (quit) PostQuitMessage(static_cast<int>(quitCode));
+  return result;
+}
+
+// Deliveries of all our programs in this session take turns through this
+// mutex ("Local\" is the session's namespace, on XP too).
+const wchar_t kDeliveryTurnName[] = L"Local\\vorn3-sqlplus-delivery";
+// The longest a delivery waits for its turn. A delivery holds it for the
+// settling second and the waits after it, a few seconds when SQL*Plus is
+// slow to answer; past this, something is wrong with the holder, and the
+// delivery goes ahead rather than lose its text.
+constexpr double kDeliveryTurnWaitSeconds = 5.0;
+HANDLE g_deliveryTurn = nullptr;
+int g_deliveryTurnDepth = 0;  // Takes not yet ended
+
+}  // namespace
+
+void WaitHandlingEvents(double seconds) { WaitHandling(nullptr, seconds); }
+
+void TakeDeliveryTurn() {
+  if (g_deliveryTurnDepth++ > 0) return;
+  // Fails for a mutex that a program of ours running with higher rights
+  // created (its default security keeps us out): no turn then.
+  HANDLE turn = CreateMutexW(nullptr, FALSE, kDeliveryTurnName);
+  if (turn == nullptr) return;
+  // WAIT_ABANDONED_0: the holder ended without letting go (it crashed or
+  // was ended); the turn is ours all the same.
+  if (WaitHandling(turn, kDeliveryTurnWaitSeconds) != WAIT_TIMEOUT) {
+    g_deliveryTurn = turn;
+    return;
+  }
+  CloseHandle(turn);
+}
+
+void EndDeliveryTurn() {
+  if (g_deliveryTurnDepth == 0 || --g_deliveryTurnDepth > 0 || g_deliveryTurn == nullptr) return;
+  ReleaseMutex(g_deliveryTurn);
+  CloseHandle(g_deliveryTurn);
+  g_deliveryTurn = nullptr;
+}
