@@ -34,22 +34,12 @@
 #include <string>
 
 #include "clipboard_text_win.h"
+#include "clock_win.h"
 
 namespace {
 
 FILE* g_log = nullptr;
 constexpr DWORD kReadUnits = 4096;
-
-double Now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER counter;
-  QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 // One write per line: two threads log.
 void LogLine(const std::string& body) {

@@ -41,6 +41,7 @@
 #include <vector>
 
 #include "clipboard_text_win.h"
+#include "clock_win.h"
 
 namespace {
 
@@ -76,17 +77,6 @@ bool g_closing = false;
 // kept, so a huge paste cannot exhaust memory through the display.
 std::vector<std::wstring> g_lines;
 std::wstring g_current = kPrompt;
-
-double Now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER counter;
-  QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 void LogLine(const std::string& body) {
   if (!g_log) return;

@@ -21,6 +21,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "clock_win.h"
+
 namespace {
 
 typedef void* PseudoConsole;
@@ -36,17 +38,6 @@ constexpr DWORD kExtendedStartupInfoPresent = 0x00080000;
 FILE* g_log = nullptr;
 CRITICAL_SECTION g_logLock;
 volatile LONG g_outputBytes = 0;
-
-double Now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER counter;
-  QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 void LogLine(const char* line) {
   if (!g_log) return;
