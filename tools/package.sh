@@ -32,7 +32,7 @@ for pair in "$build32:.:pei-i386" "$build64:x64:pei-x86-64"; do
     size=$(stat -c %s "$file")
     # The signature is the certificate table, "Security Directory" in the
     # data directories: its size is the entry's second number (hex).
-    signature=$(x86_64-w64-mingw32-objdump -p "$file" | awk '/Security Directory/ {print $4; exit}')
+    signature=$(x86_64-w64-mingw32-objdump -p "$file" | awk '/Security Directory/ && !n++ {print $4}')
     size=$((size - 16#${signature:-0}))
     if [ "$size" -gt "$limit" ]; then
       echo "package: $file has $size bytes, more than $limit" >&2
