@@ -4,12 +4,13 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
-#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "newer_windows_win.h"
 #include "platform_ops.h"
+#include "system_text_win.h"
 #include "text.h"
 #include "wide_win.h"
 
@@ -98,11 +99,12 @@ std::u16string ClassOf(HWND window) {
 }
 
 // The title of another process's window is read without a message to it, so
-// a hung window does not hold this up.
+// a hung window does not hold this up. Too long a title counts as none, as
+// a console's does.
 std::u16string TitleOf(HWND window) {
-  wchar_t title[kTitleUnits] = {};
-  const int length = GetWindowTextW(window, title, kTitleUnits);
-  return length > 0 && length < static_cast<int>(kTitleUnits) - 1 ? wide::FromWide(title) : std::u16string();
+  std::u16string title;
+  if (!system_text::ReadWindowText(window, title) || title.size() >= kTitleUnits - 1) title.clear();
+  return title;
 }
 
 void Release() {
@@ -146,10 +148,10 @@ std::vector<ConsoleProcess> FindConsoleProcesses(ConsoleProgram program) {
 
 std::vector<TopWindow> VisibleTopWindows() {
   std::vector<TopWindow> windows;
-  std::map<HWND, bool> seen;
+  std::set<HWND> seen;
   HWND window = GetTopWindow(nullptr);
   for (int walked = 0; window != nullptr && walked < kMaxWindowsWalked; ++walked) {
-    if (IsWindowVisible(window) && seen.insert({window, true}).second) {
+    if (IsWindowVisible(window) && seen.insert(window).second) {
       windows.push_back({wide::FromHwnd(window), IsIconic(window) != FALSE, ClassOf(window), TitleOf(window)});
     }
     window = GetWindow(window, GW_HWNDNEXT);

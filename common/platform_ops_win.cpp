@@ -24,15 +24,6 @@ constexpr int kMaxPumpedMessages = 10000;
 
 constexpr ULONGLONG kMaxFileBytes = 1ULL << 30;
 
-// True when `window` answers a message within `timeoutMs`, or is gone (and so
-// holds nothing up). SMTO_ABORTIFHUNG returns at once for a window that the
-// system already knows to be hung.
-bool AnswersWithin(HWND window, UINT timeoutMs) {
-  DWORD_PTR result = 0;
-  if (SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &result) != 0) return true;
-  return !IsWindow(window);
-}
-
 struct TitleSearch {
   const std::u16string* title;
   HWND exact;
@@ -66,7 +57,7 @@ bool BringToFront(HWND window) {
   const DWORD ownThread = GetCurrentThreadId();
   HWND front = GetForegroundWindow();
   const DWORD frontThread = front != nullptr ? GetWindowThreadProcessId(front, nullptr) : 0;
-  const bool attached = frontThread != 0 && frontThread != ownThread && AnswersWithin(front, kAnswerTimeoutMs) &&
+  const bool attached = frontThread != 0 && frontThread != ownThread && WindowAnswers(wide::FromHwnd(front)) &&
                         AttachThreadInput(ownThread, frontThread, TRUE) != FALSE;
   BOOL done = SetForegroundWindow(window);
   if (attached) {
@@ -157,7 +148,7 @@ double MonotonicSeconds() {
   return static_cast<double>(whole) + static_cast<double>(rest) / static_cast<double>(frequency.QuadPart);
 }
 
-bool WindowAnswers(WindowHandle window) { return AnswersWithin(wide::ToHwnd(window), kAnswerTimeoutMs); }
+bool WindowAnswers(WindowHandle window) { return AskWindow(window) == WindowReply::kAnswered; }
 
 void Beep() { MessageBeep(MB_OK); }
 
