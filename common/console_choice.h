@@ -37,6 +37,11 @@ struct TopWindow {
   bool minimised;
   std::u16string className;
   std::u16string title;
+  WindowHandle owner = 0;   // its owner window (GW_OWNER), 0 for none
+  bool toolWindow = false;  // WS_EX_TOOLWINDOW: no button in the taskbar
+  // Kept off the screen by the shell though visible (on another virtual
+  // desktop, say: DWMWA_CLOAKED); false where Windows cannot tell.
+  bool cloaked = false;
 };
 
 // Windows Terminal's top-level windows.
