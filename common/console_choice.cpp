@@ -1,6 +1,7 @@
 #include "console_choice.h"
 
 const char16_t kTerminalWindowClass[] = u"CASCADIA_HOSTING_WINDOW_CLASS";
+const char16_t kPseudoConsoleWindowClass[] = u"PseudoConsoleWindow";
 
 namespace {
 
@@ -13,58 +14,87 @@ int PlaceOf(WindowHandle window, const std::vector<TopWindow>& windows) {
   return -1;
 }
 
-// Lower ranks first: a shown host by its Z place, then a minimised one,
-// then none.
-long long RankOf(int place, const std::vector<TopWindow>& windows) {
-  const long long count = static_cast<long long>(windows.size());
-  if (place < 0) return 2 * count;
-  return windows[static_cast<std::size_t>(place)].minimised ? count + place : place;
+// A window a console can be read in: not owned, no tool window, no
+// pseudo-console window.
+bool CanHost(const TopWindow& w) {
+  return w.owner == 0 && !w.toolWindow && w.className != kPseudoConsoleWindowClass;
+}
+
+// Where a console is shown: the host's place (-1 for none), and whether
+// the host is a terminal (found by owner or by title) rather than the
+// console's own window.
+struct Host {
+  int place;
+  bool terminal;
+};
+
+Host HostOf(const ConsoleProcess& console, const std::vector<TopWindow>& windows) {
+  const int own = PlaceOf(console.consoleWindow, windows);
+  if (own >= 0 && CanHost(windows[static_cast<std::size_t>(own)])) return {own, false};
+  if (console.rootOwner != console.consoleWindow) {
+    const int owner = PlaceOf(console.rootOwner, windows);
+    if (owner >= 0 && CanHost(windows[static_cast<std::size_t>(owner)])) return {owner, true};
+  }
+  int found = -1;
+  for (std::size_t i = 0; i < windows.size(); ++i) {
+    const TopWindow& w = windows[i];
+    if (w.className == kTerminalWindowClass && CanHost(w) && !console.consoleTitle.empty() &&
+        w.title == console.consoleTitle) {
+      if (found >= 0) return {-1, false};
+      found = static_cast<int>(i);
+    }
+  }
+  return {found, found >= 0};
 }
 
 }  // namespace
 
 WindowHandle HostWindowOf(const ConsoleProcess& console, const std::vector<TopWindow>& windows) {
-  if (PlaceOf(console.consoleWindow, windows) >= 0) return console.consoleWindow;
-  if (console.rootOwner != console.consoleWindow && PlaceOf(console.rootOwner, windows) >= 0) {
-    return console.rootOwner;
-  }
-  WindowHandle found = 0;
-  int matches = 0;
-  for (const TopWindow& w : windows) {
-    if (w.className == kTerminalWindowClass && !console.consoleTitle.empty() && w.title == console.consoleTitle) {
-      found = w.window;
-      ++matches;
-    }
-  }
-  return matches == 1 ? found : 0;
+  const int place = HostOf(console, windows).place;
+  return place >= 0 ? windows[static_cast<std::size_t>(place)].window : 0;
 }
 
 int ChooseConsole(const std::vector<ConsoleProcess>& candidates, const std::vector<TopWindow>& windows) {
   if (candidates.empty()) return kNoConsole;
-  if (candidates.size() == 1) return 0;
-  std::vector<int> places;
-  long long best = -1;
-  for (const ConsoleProcess& c : candidates) {
-    places.push_back(PlaceOf(HostWindowOf(c, windows), windows));
-    const long long rank = RankOf(places.back(), windows);
-    if (best < 0 || rank < best) best = rank;
-  }
-  std::vector<int> top;
+  const int count = static_cast<int>(windows.size());
+  // Lower ranks first: a shown host by its Z place, then a minimised one.
+  // -1 for a console the user cannot be looking at, -2 for no host.
+  std::vector<int> ranks(candidates.size());
+  int best = -1;
+  bool hidden = false;
   for (std::size_t i = 0; i < candidates.size(); ++i) {
-    if (RankOf(places[i], windows) == best) top.push_back(static_cast<int>(i));
+    const ConsoleProcess& c = candidates[i];
+    const Host host = HostOf(c, windows);
+    int rank = -2;
+    if (host.place >= 0) {
+      const TopWindow& w = windows[static_cast<std::size_t>(host.place)];
+      const bool behind = host.terminal && (c.consoleTitle.empty() || c.consoleTitle != w.title);
+      rank = w.cloaked || behind ? -1 : w.minimised ? count + host.place : host.place;
+    } else if (c.rootOwner != 0 && c.rootOwner != c.consoleWindow) {
+      rank = -1;  // owned by a window that is not shown: a hidden terminal
+    }
+    ranks[i] = rank;
+    if (rank == -1) hidden = true;
+    if (rank >= 0 && (best < 0 || rank < best)) best = rank;
   }
-  if (top.size() == 1) return top[0];
-  const int place = places[static_cast<std::size_t>(top[0])];
-  if (place < 0) return kAmbiguousConsole;  // several with no host window
-  // Tabs of one host: the one in front gives the host its title (an empty
-  // title tells nothing).
-  const std::u16string& hostTitle = windows[static_cast<std::size_t>(place)].title;
-  if (hostTitle.empty()) return kAmbiguousConsole;
-  int front = kAmbiguousConsole;
-  for (int i : top) {
-    if (candidates[static_cast<std::size_t>(i)].consoleTitle != hostTitle) continue;
-    if (front != kAmbiguousConsole) return kAmbiguousConsole;
-    front = i;
+  if (best < 0) {
+    if (candidates.size() == 1 && ranks[0] == -2) return 0;
+    return hidden ? kConsoleNotShown : kAmbiguousConsole;
   }
-  return front;
+  // Several consoles in the best host (tabs of a terminal, or programs
+  // sharing one console): the one in front gives the host its title (an
+  // empty title tells nothing).
+  const std::u16string& hostTitle = windows[static_cast<std::size_t>(best % count)].title;
+  int atTop = 0, only = 0, inFront = 0, front = 0;
+  for (std::size_t i = 0; i < candidates.size(); ++i) {
+    if (ranks[i] != best) continue;
+    ++atTop;
+    only = static_cast<int>(i);
+    if (!hostTitle.empty() && candidates[i].consoleTitle == hostTitle) {
+      ++inFront;
+      front = static_cast<int>(i);
+    }
+  }
+  if (atTop == 1) return only;
+  return inFront == 1 ? front : kAmbiguousConsole;
 }

@@ -59,6 +59,19 @@ bool Running(HANDLE process) { return WaitForSingleObject(process, 0) == WAIT_TI
 // cut title might match another that differs only further on).
 constexpr DWORD kTitleUnits = 1024;
 
+// The end of the chain of owners of `window` (GetWindow GW_OWNER, which
+// also sees the owner of a window without WS_POPUP, unlike GetAncestor
+// GA_ROOTOWNER): the window itself when it has no owner. A chain that does
+// not end soon (a loop, windows changing meanwhile) gives its last link.
+HWND RootOwnerOf(HWND window) {
+  for (int i = 0; window != nullptr && i < 64; ++i) {
+    HWND owner = GetWindow(window, GW_OWNER);
+    if (owner == nullptr) break;
+    window = owner;
+  }
+  return window;
+}
+
 // The window of the console of processId, that window's root owner and the
 // console's title, learnt by attaching to it for a moment. False when that
 // console cannot be attached.
@@ -66,10 +79,10 @@ bool ConsoleFacts(DWORD processId, ConsoleProcess& facts) {
   FreeConsole();
   if (!AttachConsole(processId)) return false;
   HWND window = GetConsoleWindow();
-  // A terminal's hidden pseudo-console window may be owned by the terminal's
-  // window: the root owner is the window the user sees then (the window
-  // itself when it has no owner).
-  HWND owner = window != nullptr ? GetAncestor(window, GA_ROOTOWNER) : nullptr;
+  // A terminal's pseudo-console window may be owned by the terminal's
+  // window, shown or not: the root owner is the window the user sees then
+  // (the window itself when it has no owner).
+  HWND owner = RootOwnerOf(window);
   wchar_t title[kTitleUnits] = {};
   const DWORD length = GetConsoleTitleW(title, kTitleUnits);
   FreeConsole();
@@ -152,7 +165,9 @@ std::vector<TopWindow> VisibleTopWindows() {
   HWND window = GetTopWindow(nullptr);
   for (int walked = 0; window != nullptr && walked < kMaxWindowsWalked; ++walked) {
     if (IsWindowVisible(window) && seen.insert(window).second) {
-      windows.push_back({wide::FromHwnd(window), IsIconic(window) != FALSE, ClassOf(window), TitleOf(window)});
+      const bool tool = (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0;
+      windows.push_back({wide::FromHwnd(window), IsIconic(window) != FALSE, ClassOf(window), TitleOf(window),
+                         wide::FromHwnd(GetWindow(window, GW_OWNER)), tool, newer_windows::WindowCloaked(window)});
     }
     window = GetWindow(window, GW_HWNDNEXT);
   }

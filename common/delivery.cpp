@@ -168,8 +168,9 @@ const char16_t kConsoleKey[] = u"console";  // "no" turns the console search off
 
 // After both window searches found nothing: type the text into the console
 // the user is looking at, of a running sqlplus.exe or SQLcl, if there is
-// one. When nothing tells which of several consoles the user sees, nothing is
-// typed anywhere and the program beeps: the text stays on the clipboard.
+// one. When nothing tells which of several consoles the user sees, or none is
+// shown (a tab behind another, another virtual desktop), nothing is typed
+// anywhere and the program beeps: the text stays on the clipboard.
 // Keystroke mode brings forward the window the console is shown in (a
 // terminal's window for a tab, restored when minimised); either way the keys
 // go into that console's input and nowhere else.
@@ -181,12 +182,17 @@ void DeliverToConsoleSqlPlus(const std::u16string& text, WindowHandle ownWindow,
   if (consoles.empty()) return;
   const std::vector<TopWindow> windows = VisibleTopWindows();
   const int chosen = ChooseConsole(consoles, windows);
-  if (chosen == kAmbiguousConsole) Beep();
-  if (chosen < 0) return;
+  if (chosen < 0) {
+    Beep();
+    return;
+  }
   const ConsoleProcess& target = consoles[static_cast<std::size_t>(chosen)];
   const WindowHandle host = HostWindowOf(target, windows);
   const bool keystroke = ReadIniString(iniName, kSettingsSection, kSettingsKey, true) == u"yes";
-  if (!AttachToConsoleOf(target)) return;  // it ended meanwhile: the text stays on the clipboard
+  if (!AttachToConsoleOf(target)) {  // it ended meanwhile: the text stays on the clipboard
+    Beep();
+    return;
+  }
   if (keystroke && host != 0) BringForward([host] { ActivateWindow(host); }, settle);
   // In pieces: a huge text never needs its keys all at once, and the typing
   // stops with the first piece that does not go in.

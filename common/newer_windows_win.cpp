@@ -54,6 +54,10 @@ typedef BOOL(WINAPI* SystemParametersInfoForDpiFn)(UINT, UINT, PVOID, UINT, UINT
 typedef BOOL(WINAPI* SetProcessDpiAwarenessContextFn)(HANDLE);
 typedef BOOL(WINAPI* SetProcessDPIAwareFn)();
 typedef BOOL(WINAPI* QueryFullProcessImageNameWFn)(HANDLE, DWORD, LPWSTR, PDWORD);
+typedef HRESULT(WINAPI* DwmGetWindowAttributeFn)(HWND, DWORD, PVOID, DWORD);
+
+// DWMWA_CLOAKED, which the headers of an XP target do not declare.
+constexpr DWORD kDwmCloaked = 14;
 
 template <typename F>
 F Kernel32(const char* name) {
@@ -179,6 +183,23 @@ bool ProcessIntegrityLevel(DWORD processId, DWORD& level) {
   }
   if (!own) CloseHandle(process);
   return read;
+}
+
+bool WindowCloaked(HWND window) {
+  // Loaded by its full path (a DLL of that name in the current folder is
+  // never taken) and kept for the life of the process.
+  static const DwmGetWindowAttributeFn f = [] {
+    wchar_t path[MAX_PATH + 16];
+    const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return static_cast<DwmGetWindowAttributeFn>(nullptr);
+    lstrcpyW(path + length, L"\\dwmapi.dll");
+    HMODULE dwm = LoadLibraryW(path);
+    return dwm != nullptr ? reinterpret_cast<DwmGetWindowAttributeFn>(
+                                reinterpret_cast<void*>(GetProcAddress(dwm, "DwmGetWindowAttribute")))
+                          : nullptr;
+  }();
+  DWORD cloaked = 0;
+  return f != nullptr && SUCCEEDED(f(window, kDwmCloaked, &cloaked, sizeof cloaked)) && cloaked != 0;
 }
 
 bool ProcessImagePath(HANDLE process, DWORD processId, std::u16string& path) {

@@ -67,6 +67,12 @@ void MakeProcessDpiAware();
 // that cannot be opened even for limited queries.
 bool ProcessIntegrityLevel(DWORD processId, DWORD& level);
 
+// Whether the shell keeps `window` off the screen though it is visible (on
+// another virtual desktop, say): DwmGetWindowAttribute's DWMWA_CLOAKED
+// (Windows 8), from dwmapi.dll of the system folder (Vista). False where
+// either is missing or the call fails.
+bool WindowCloaked(HWND window);
+
 // The full path of the executable file of a process opened with at least
 // PROCESS_QUERY_LIMITED_INFORMATION: QueryFullProcessImageNameW (Vista),
 // else the first module of a Toolhelp snapshot of processId (XP; it needs

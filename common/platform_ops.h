@@ -125,7 +125,8 @@ void EndDeliveryTurn();
 std::vector<ConsoleProcess> FindConsoleProcesses(ConsoleProgram program);
 
 // The visible top-level windows, from the top of the Z order down, each
-// with its class, its title and whether it is minimised.
+// with its class, its title, its owner and whether it is minimised, a tool
+// window or cloaked.
 std::vector<TopWindow> VisibleTopWindows();
 
 // Attaches this program to the console of `process` (leaving any console of

@@ -59,16 +59,30 @@ TEST(ConsoleKeys, OneKeyPerUnitEveryLineBreakOneEnterAndNoControlCharacters) {
 // The situations a console may be shown in, and the one chosen.
 TEST(ConsoleChoice, TheConsoleTheUserLooksAt) {
   const std::u16string kTerm = kTerminalWindowClass, kConsole = u"ConsoleWindowClass";
-  // Classic consoles 11 and 12 (their own windows); pseudo windows 21 to 24
-  // (hidden); terminal windows 90 and 91; 95 a window owned by nobody here.
+  // Classic consoles 11 and 12 (their own windows); pseudo windows 21 to 24,
+  // hidden unless listed; terminal windows 90 to 92; 95 a window owned by
+  // nobody here.
   auto classic = [](std::uint32_t id, WindowHandle w, const char16_t* title) {
     return ConsoleProcess{id, id, w, w, title, ConsoleProgram::kSqlPlus};
   };
   auto pseudo = [](std::uint32_t id, WindowHandle w, WindowHandle owner, const char16_t* title) {
     return ConsoleProcess{id, id, w, owner, title, ConsoleProgram::kSqlPlus};
   };
+  // A pseudo window as a terminal shows it: visible, 0 x 0, untitled, a
+  // tool window owned by the terminal's window, just above it.
+  auto shownPseudo = [](WindowHandle w, WindowHandle owner) {
+    return TopWindow{w, false, kPseudoConsoleWindowClass, u"", owner, true, false};
+  };
   const TopWindow c11{11, false, kConsole, u"test"}, c12{12, false, kConsole, u"prod"};
   const TopWindow t90{90, false, kTerm, u"prod"}, t91{91, false, kTerm, u"test"};
+  const TopWindow shell90{90, false, kTerm, u"Windows PowerShell"}, dev92{92, false, kTerm, u"dev"};
+  const TopWindow p21 = shownPseudo(21, 90), p22 = shownPseudo(22, 90), p23 = shownPseudo(23, 92),
+                  p24 = shownPseudo(24, 92);
+  const TopWindow minimised90{90, true, kTerm, u"prod"}, cloaked12{12, false, kConsole, u"prod", 0, false, true};
+  const TopWindow cloaked90{90, false, kTerm, u"prod", 0, false, true};
+  const std::vector<ConsoleProcess> tabs = {pseudo(1, 21, 90, u"test"), pseudo(2, 22, 90, u"prod")};
+  const std::vector<ConsoleProcess> twoTerminals = {pseudo(1, 21, 90, u"test"), pseudo(2, 22, 90, u"prod"),
+                                                    pseudo(3, 23, 92, u"dev"), pseudo(4, 24, 92, u"build")};
   struct Case {
     const char* situation;
     std::vector<ConsoleProcess> consoles;
@@ -81,35 +95,77 @@ TEST(ConsoleChoice, TheConsoleTheUserLooksAt) {
       {"two classic consoles: the higher", {classic(1, 11, u"test"), classic(2, 12, u"prod")}, {c12, t90, c11}, 1},
       {"the higher one minimised: the shown one",
        {classic(1, 11, u"test"), classic(2, 12, u"prod")}, {{12, true, kConsole, u"prod"}, c11}, 0},
-      {"two tabs of one terminal: the one whose title the terminal bears",
-       {pseudo(1, 21, 90, u"test"), pseudo(2, 22, 90, u"prod")}, {t90}, 1},
+      {"a lone classic console minimised", {classic(1, 11, u"test")}, {t90, {11, true, kConsole, u"test"}}, 0},
+      // Tabs of one terminal whose pseudo windows are hidden.
+      {"two tabs of one terminal: the one whose title the terminal bears", tabs, {t90}, 1},
       {"two tabs of one title", {pseudo(1, 21, 90, u"prod"), pseudo(2, 22, 90, u"prod")}, {t90}, kAmbiguousConsole},
-      {"two tabs, neither in front", {pseudo(1, 21, 90, u"a"), pseudo(2, 22, 90, u"b")}, {t90}, kAmbiguousConsole},
+      {"two tabs, neither in front", {pseudo(1, 21, 90, u"a"), pseudo(2, 22, 90, u"b")}, {t90}, kConsoleNotShown},
       {"two tabs, no titles known", {pseudo(1, 21, 90, u""), pseudo(2, 22, 90, u"b")}, {{90, false, kTerm, u""}},
-       kAmbiguousConsole},
-      {"a terminal above a classic console", {classic(1, 11, u"test"), pseudo(2, 22, 90, u"x")}, {t90, c11}, 1},
-      {"a classic console above a terminal", {classic(1, 11, u"test"), pseudo(2, 22, 90, u"x")}, {c11, t90}, 0},
+       kConsoleNotShown},
+      // The terminal shows each tab's pseudo window just above itself.
+      {"shown pseudo windows above their terminal: the tab in front", tabs, {p21, p22, t90, c11}, 1},
+      {"shown pseudo windows in the other order", tabs, {p22, p21, t90, c11}, 1},
+      {"the tab in front a shell, sqlplus only behind", tabs, {p21, p22, shell90}, kConsoleNotShown},
+      {"a lone sqlplus in a tab behind a shell", {pseudo(1, 21, 90, u"test")}, {p21, shell90}, kConsoleNotShown},
+      {"a lone sqlplus behind another tab, pseudo window hidden", {pseudo(1, 21, 90, u"test")}, {t90},
+       kConsoleNotShown},
+      {"a lone sqlplus in the tab in front", {pseudo(2, 22, 90, u"prod")}, {p22, t90}, 0},
+      {"two terminal windows of one process: the upper one's tab in front", twoTerminals,
+       {p21, p22, t90, p23, p24, dev92}, 1},
+      {"two terminal windows, the lower one above now", twoTerminals, {p23, p24, dev92, p21, p22, t90}, 2},
+      {"two terminal windows, the upper one showing a shell: the lower one's tab", twoTerminals,
+       {p21, p22, shell90, p23, p24, dev92}, 2},
+      {"a terminal above a classic console", {classic(1, 11, u"test"), pseudo(2, 22, 90, u"prod")},
+       {p22, t90, c11}, 1},
+      {"a terminal above a classic console, its sqlplus tab behind", {classic(1, 11, u"test"), pseudo(2, 22, 90, u"x")},
+       {p22, t90, c11}, 0},
+      {"a classic console above a terminal", {classic(1, 11, u"test"), pseudo(2, 22, 90, u"prod")},
+       {c11, p22, t90}, 0},
+      {"a minimised terminal alone, its tab in front", {pseudo(2, 22, 90, u"prod")}, {minimised90}, 0},
+      {"a minimised terminal alone, its tab behind", {pseudo(1, 21, 90, u"test")}, {minimised90}, kConsoleNotShown},
+      {"a minimised terminal above a shown classic console", {classic(1, 11, u"test"), pseudo(2, 22, 90, u"prod")},
+       {minimised90, c11}, 0},
+      // Another virtual desktop.
+      {"a cloaked classic console above a shown one", {classic(1, 11, u"test"), classic(2, 12, u"prod")},
+       {cloaked12, c11}, 0},
+      {"a cloaked classic console above a minimised one", {classic(1, 11, u"test"), classic(2, 12, u"prod")},
+       {cloaked12, {11, true, kConsole, u"test"}}, 0},
+      {"a cloaked classic console alone", {classic(2, 12, u"prod")}, {t91, cloaked12}, kConsoleNotShown},
+      {"a cloaked terminal alone, its tab in front", {pseudo(2, 22, 90, u"prod")}, {cloaked90}, kConsoleNotShown},
+      // Owners and titles that tell little.
       {"owner gone, the terminal's title matches",
        {pseudo(1, 21, 95, u"prod"), classic(2, 11, u"test")}, {t90, c11}, 0},
       {"owner gone, no title matches: the classic console",
        {pseudo(1, 21, 95, u"gone"), classic(2, 11, u"test")}, {t90, c11}, 1},
+      {"owned by a window not shown (a hidden terminal), alone", {pseudo(1, 21, 95, u"gone")}, {t90},
+       kConsoleNotShown},
       {"unowned, found by its terminal's title",
        {pseudo(1, 21, 21, u"test"), classic(2, 12, u"prod")}, {t91, c12}, 0},
+      {"unowned pseudo window shown on top: not its host, its terminal is below the classic console",
+       {pseudo(1, 21, 21, u"test"), classic(2, 12, u"prod")}, {shownPseudo(21, 0), c12, t91}, 1},
       {"unowned, two terminals of that title", {pseudo(1, 21, 21, u"prod"), classic(2, 11, u"x")},
        {t90, {92, false, kTerm, u"prod"}, c11}, 1},
       {"no owner, no title: alone it is served", {pseudo(1, 21, 21, u"sqlplus")}, {t90}, 0},
       {"no owner, no title: a classic console wins", {pseudo(1, 21, 21, u"sqlplus"), classic(2, 11, u"t")},
        {t90, c11}, 1},
+      {"no owner, no title, beside a tab behind another", {pseudo(1, 21, 21, u"sqlplus"), pseudo(2, 22, 90, u"x")},
+       {p22, t90}, kConsoleNotShown},
       {"two with no host window", {pseudo(1, 21, 21, u"a"), pseudo(2, 22, 0, u"b")}, {t90}, kAmbiguousConsole},
   };
   for (const Case& c : cases) EXPECT_EQ(ChooseConsole(c.consoles, c.windows), c.chosen) << c.situation;
-  // The host of each kind: own window, owner, title, none.
+  // The host of each kind: own window, owner, title, none; never an owned,
+  // tool or pseudo-console window.
   const std::vector<TopWindow> windows = {t90, t91, c11};
   EXPECT_EQ(HostWindowOf(classic(1, 11, u"x"), windows), 11);
   EXPECT_EQ(HostWindowOf(pseudo(1, 21, 90, u"x"), windows), 90);
+  EXPECT_EQ(HostWindowOf(pseudo(1, 21, 90, u"x"), {p21, t90}), 90);
   EXPECT_EQ(HostWindowOf(pseudo(1, 21, 21, u"test"), windows), 91);
+  EXPECT_EQ(HostWindowOf(pseudo(1, 21, 21, u"test"), {shownPseudo(21, 0), t91}), 91);
+  EXPECT_EQ(HostWindowOf(pseudo(1, 21, 21, u"x"), {shownPseudo(21, 0), t91}), 0);
   EXPECT_EQ(HostWindowOf(pseudo(1, 21, 95, u"gone"), windows), 0);
   EXPECT_EQ(HostWindowOf(pseudo(1, 21, 21, u"test"), {t90, {12, false, kConsole, u"test"}}), 0);  // not a terminal
+  const TopWindow ownedConsole{11, false, kConsole, u"x", 95, false, false}, toolOwner{95, false, kTerm, u"x", 0, true};
+  EXPECT_EQ(HostWindowOf(pseudo(1, 11, 95, u"x"), {ownedConsole, toolOwner, {96, false, kTerm, u"x"}}), 96);
 }
 
 class ConsoleDelivery : public ::testing::Test {
@@ -219,32 +275,51 @@ TEST_F(ConsoleDelivery, OnlyTheChosenConsoleReceives) {
   EXPECT_EQ(Typed(3), u"");
 }
 
-TEST_F(ConsoleDelivery, TerminalTabsTheFrontOneReceivesTheTerminalComesForwardAndAmbiguityOnlyBeeps) {
-  // Two tabs of one terminal (window 90, titled as the tab in front), their
-  // consoles' pseudo windows hidden and owned by it; a classic console below.
-  auto tabs = [&](const char16_t* second) {
+TEST_F(ConsoleDelivery, OnlyTheTabInFrontReceivesItsTerminalComesForwardAndEveryConsoleNotServedBeeps) {
+  // Two tabs of one terminal (window 90, titled as its tab in front), their
+  // consoles' pseudo windows shown the way the terminal shows them: 0 x 0
+  // tool windows owned by it, just above it. A classic console below.
+  auto tabs = [&](const char16_t* terminal, const char16_t* first, const char16_t* second) {
     fake::Reset();
     Set(u"active", u"yes");
-    fake::State().topWindows[0] = {90, false, kTerminalWindowClass, u"prod"};
+    fake::State().topWindows[0] = {201, false, kPseudoConsoleWindowClass, u"", 90, true};
+    fake::State().topWindows[1] = {202, false, kPseudoConsoleWindowClass, u"", 90, true};
+    fake::State().topWindows[2] = {90, false, kTerminalWindowClass, terminal};
     AddConsole(40, 1, 201, -1).rootOwner = 90;
-    fake::State().consoles[0].title = u"test";
+    fake::State().consoles[0].title = first;
     AddConsole(41, 2, 202, -1).rootOwner = 90;
     fake::State().consoles[1].title = second;
     AddConsole(42, 3, 300, 5).title = u"classic";
   };
-  tabs(u"prod");
+  tabs(u"prod", u"test", u"prod");
   DeliverToSqlPlus(u"x\ty;\r\n", kOwn, false);
   EXPECT_EQ(Typed(1), u"x\ty;\r");
   EXPECT_EQ(Typed(0) + Typed(2), u"");
   EXPECT_EQ(fake::Count("ActivateWindow(90)"), 1);  // the terminal, never the pseudo window
   EXPECT_EQ(fake::Count("ActivateWindow(") + fake::Count("Beep"), 1);
 
-  tabs(u"test");  // two tabs of one title: nothing tells which one is in front
-  DeliverToSqlPlus(u"x;\r\n", kOwn, false);
-  EXPECT_EQ(Typed(0) + Typed(1) + Typed(2), u"");
-  EXPECT_EQ(fake::Count("Beep()"), 1);
-  EXPECT_EQ(fake::Count("AttachToConsoleOf") + fake::Count("ActivateWindow"), 0);
-  EXPECT_EQ(fake::State().clipboard, u"x;\r\n");
+  // Found, but none to type into: nothing is attached, activated or typed,
+  // the text stays on the clipboard and the program beeps.
+  const char* const notServed[] = {"two tabs of one title", "a lone sqlplus in a tab behind a shell",
+                                   "a lone classic console on another virtual desktop"};
+  for (const char* situation : notServed) {
+    tabs(u"prod", u"prod", u"prod");
+    if (situation == notServed[1]) {
+      fake::State().topWindows[2].title = u"Windows PowerShell";
+      fake::State().consoles.resize(1);
+    } else if (situation == notServed[2]) {
+      fake::State().consoles.erase(fake::State().consoles.begin(), fake::State().consoles.begin() + 2);
+      fake::State().consoles[0].zOrder = -1;
+      fake::State().topWindows[3] = {300, false, u"ConsoleWindowClass", u"classic", 0, false, true};
+    }
+    DeliverToSqlPlus(u"x;\r\n", kOwn, false);
+    std::u16string typed;
+    for (const auto& c : fake::State().consoles) typed += c.typed;
+    EXPECT_EQ(typed, u"") << situation;
+    EXPECT_EQ(fake::Count("Beep()"), 1) << situation;
+    EXPECT_EQ(fake::Count("AttachToConsoleOf") + fake::Count("ActivateWindow"), 0) << situation;
+    EXPECT_EQ(fake::State().clipboard, u"x;\r\n") << situation;
+  }
 
   // SQLcl: its line editor completes on Tab, which is typed as a space.
   fake::Reset();

@@ -1,5 +1,6 @@
 // Checks of the windows: activation by title and Shift+Insert, the keys
-// held down, the wait that handles events, and how another window answers.
+// held down, the wait that handles events, how another window answers, and
+// the listing of the visible top-level windows.
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -132,6 +133,73 @@ void CheckDeliveryTurn() {
   Emit(info);
 }
 
+const TopWindow* Listed(const std::vector<TopWindow>& windows, HWND window, int& place) {
+  for (std::size_t i = 0; i < windows.size(); ++i) {
+    if (windows[i].window == wide::FromHwnd(window)) {
+      place = static_cast<int>(i);
+      return &windows[i];
+    }
+  }
+  return nullptr;
+}
+
+// The listing of the visible top-level windows, with a terminal's window
+// and the pseudo-console windows it shows for its tabs: 0 x 0 tool windows
+// it owns, kept above it; one more shown but owned by nobody. The console
+// choice takes the terminal for the owned one's host, never a pseudo window.
+void CheckTopWindows() {
+  Check check{"top_windows", {}, {}};
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSW terminalClass = {};
+  terminalClass.lpfnWndProc = DefWindowProcW;
+  terminalClass.hInstance = instance;
+  terminalClass.lpszClassName = reinterpret_cast<const wchar_t*>(kTerminalWindowClass);
+  WNDCLASSW pseudoClass = terminalClass;
+  pseudoClass.lpszClassName = reinterpret_cast<const wchar_t*>(kPseudoConsoleWindowClass);
+  RegisterClassW(&terminalClass);
+  RegisterClassW(&pseudoClass);
+  const std::u16string title = u"VornCheck タブ";
+  HWND terminal = CreateWindowExW(0, terminalClass.lpszClassName, wide::Ptr(title), WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                  60, 60, 400, 200, nullptr, nullptr, instance, nullptr);
+  HWND owned = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, pseudoClass.lpszClassName, nullptr, WS_POPUP, 0,
+                               0, 0, 0, terminal, nullptr, instance, nullptr);
+  HWND unowned = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, pseudoClass.lpszClassName, nullptr, WS_POPUP, 0,
+                                 0, 0, 0, nullptr, nullptr, instance, nullptr);
+  Expect(check, terminal && owned && unowned, "could not create the windows");
+  ShowWindow(owned, SW_SHOWNOACTIVATE);
+  ShowWindow(unowned, SW_SHOWNOACTIVATE);
+  PumpPendingEvents();
+  const std::vector<TopWindow> windows = VisibleTopWindows();
+  int terminalPlace = -1, ownedPlace = -1, unownedPlace = -1;
+  const TopWindow* t = Listed(windows, terminal, terminalPlace);
+  const TopWindow* o = Listed(windows, owned, ownedPlace);
+  const TopWindow* u = Listed(windows, unowned, unownedPlace);
+  Expect(check, t && o && u, "a window is missing from the listing");
+  if (t && o && u) {
+    Expect(check, t->className == kTerminalWindowClass && t->title == title && t->owner == 0 && !t->toolWindow &&
+                      !t->minimised && !t->cloaked,
+           "the terminal listed as " + Show(t->className) + " " + Show(t->title) + ", owner " + Num(t->owner));
+    Expect(check, o->className == kPseudoConsoleWindowClass && o->owner == wide::FromHwnd(terminal) && o->toolWindow &&
+                      !o->cloaked,
+           "the owned pseudo window listed as " + Show(o->className) + ", owner " + Num(o->owner));
+    Expect(check, u->owner == 0 && u->toolWindow, "the unowned pseudo window listed with owner " + Num(u->owner));
+    Expect(check, ownedPlace < terminalPlace, "the owned window listed below its owner");
+  }
+  const ConsoleProcess tab = {1, 1, wide::FromHwnd(owned), wide::FromHwnd(terminal), title, ConsoleProgram::kSqlPlus};
+  const ConsoleProcess loose = {2, 2, wide::FromHwnd(unowned), wide::FromHwnd(unowned), title, ConsoleProgram::kSqlPlus};
+  Expect(check, HostWindowOf(tab, windows) == wide::FromHwnd(terminal), "the owned tab's host is not the terminal");
+  Expect(check, HostWindowOf(loose, windows) == wide::FromHwnd(terminal), "the unowned one is not found by the title");
+  ConsoleProcess behind = tab;
+  behind.consoleTitle = u"VornCheck 裏のタブ";
+  Expect(check, ChooseConsole({behind, tab}, windows) == 1, "the tab in front not chosen");
+  Expect(check, ChooseConsole({behind}, windows) == kConsoleNotShown, "a lone tab behind chosen");
+  DestroyWindow(unowned);
+  DestroyWindow(terminal);  // and the window it owns
+  PumpPendingEvents();
+  Expect(check, !IsWindow(owned), "the owned window outlived its owner");
+  Finish(check);
+}
+
 }  // namespace
 
 void CheckActivation(HWND main) {
@@ -169,6 +237,8 @@ void CheckActivation(HWND main) {
   DestroyWindow(longer);
   PumpPendingEvents();
   Finish(check);
+
+  CheckTopWindows();
 }
 
 void CheckKeystrokes(HWND main) {
