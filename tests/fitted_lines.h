@@ -17,25 +17,10 @@
 #include <string>
 #include <vector>
 
+#include "readable_text.h"
 #include "sqlplus_lines.h"
 
 namespace fitted_lines {
-
-// Lines separated by CR LF; a text ending with CR LF has no empty last line.
-inline std::vector<std::u16string> SplitLines(const std::u16string& s) {
-  std::vector<std::u16string> lines;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t at = s.find(u"\r\n", start);
-    if (at == std::u16string::npos) {
-      if (start < s.size() || lines.empty()) lines.push_back(s.substr(start));
-      return lines;
-    }
-    lines.push_back(s.substr(start, at - start));
-    start = at + 2;
-    if (start == s.size()) return lines;
-  }
-}
 
 inline bool Blank(char16_t c) { return c == u' ' || c == u'\t'; }
 

@@ -60,7 +60,7 @@ bool HasActingPart(const std::u16string& line) {
 void CheckOne(const std::u16string& in, std::size_t limit) {
   std::u16string out = in;
   const sqlplus_lines::Outcome outcome = sqlplus_lines::FitLines(out, limit);
-  const std::vector<std::u16string> lines = fitted_lines::SplitLines(in);
+  const std::vector<std::u16string> lines = SplitLines(in);
   bool allFit = true;
   for (const std::u16string& line : lines) allFit = allFit && sqlplus_lines::LineBytes(line) <= limit;
 

@@ -61,7 +61,7 @@ TEST_F(ClipboardSender, LongLinesAreBrokenAndWhatCannotBePastedStaysOnTheClipboa
   fake::State().clipboard = copied;
   RunClipboardSender(5);
   EXPECT_EQ(fitted_lines::Problem(copied + u"\r\n;\r\n", fake::State().clipboard, sqlplus_lines::kLimitBytes), "");
-  EXPECT_EQ(fitted_lines::SplitLines(fake::State().clipboard).size(), 6u);
+  EXPECT_EQ(SplitLines(fake::State().clipboard).size(), 6u);
   EXPECT_EQ(fake::Count("PostMessageW(77,273,201,0)"), 1);
   EXPECT_EQ(fake::Count("Beep()"), 0);
 

@@ -256,7 +256,7 @@ TEST_F(IssueCommand, LongLinesAreBrokenAndWhatCannotBePastedIsNotSentButExplaine
   EXPECT_TRUE(Delivered());
   const std::u16string sent = fake::State().clipboard;
   EXPECT_EQ(fitted_lines::Problem(typed + u";\r\n", sent, sqlplus_lines::kLimitBytes), "");
-  EXPECT_EQ(fitted_lines::SplitLines(sent).size(), 4u);
+  EXPECT_EQ(SplitLines(sent).size(), 4u);
 
   // Edited: the answer holds a literal that no line can hold, after a line
   // that is broken to fit; nothing is sent and the box says why.

@@ -80,7 +80,7 @@ TEST(SqlPlusLines, ALineOneByteTooLongIsBrokenWhereSqlAllows) {
   // 2,500 bytes of Japanese words and spaces.
   const std::u16string line = u"select " + Repeat(u"漢字 ", 356) + u"a";
   ASSERT_EQ(LineBytes(line), kLimitBytes + 1);
-  const std::vector<std::u16string> lines = fitted_lines::SplitLines(FitAndCheck(line));
+  const std::vector<std::u16string> lines = SplitLines(FitAndCheck(line));
   EXPECT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines.back(), u"a");  // the last space within the limit became the break
 
@@ -98,7 +98,7 @@ TEST(SqlPlusLines, AnInListOfSixteenHundredIdsIsBrokenAfterItsCommas) {
   // The 8.5 KB list with spaces takes four lines, the one without three.
   for (const auto& [list, listLines] : {std::pair{spaced, 4u}, std::pair{packed, 3u}}) {
     const std::u16string statement = u"delete from orders\r\n where id in (" + list + u")\r\n;\r\n";
-    const std::vector<std::u16string> lines = fitted_lines::SplitLines(FitAndCheck(statement));
+    const std::vector<std::u16string> lines = SplitLines(FitAndCheck(statement));
     ASSERT_EQ(lines.size(), listLines + 2);
     EXPECT_EQ(lines.front(), u"delete from orders");
     EXPECT_EQ(lines.back(), u";");
@@ -133,7 +133,7 @@ TEST(SqlPlusLines, NeverBreaksInsideLiteralsQuotedNamesOrComments) {
     const std::u16string line = u"select a, b, " + construct + u" as c, d, e from t where f = 1";
     const std::u16string fitted = FitAndCheck(line, LineBytes(construct) + 10);
     bool whole = false;
-    for (const std::u16string& piece : fitted_lines::SplitLines(fitted)) {
+    for (const std::u16string& piece : SplitLines(fitted)) {
       whole = whole || piece.find(construct) != std::u16string::npos;
     }
     EXPECT_TRUE(whole) << Utf8(construct) << " was broken:\n" << Utf8(fitted);
@@ -142,7 +142,7 @@ TEST(SqlPlusLines, NeverBreaksInsideLiteralsQuotedNamesOrComments) {
   // A comment at the end of a long line stays whole at the end.
   const std::u16string comment = u"-- the ids, from the sheet; don't edit";
   const std::vector<std::u16string> lines =
-      fitted_lines::SplitLines(FitAndCheck(u"select * from t where id in (1, 2, 3, 4, 5, 6) " + comment, 45));
+      SplitLines(FitAndCheck(u"select * from t where id in (1, 2, 3, 4, 5, 6) " + comment, 45));
   ASSERT_GE(lines.back().size(), comment.size());
   EXPECT_EQ(lines.back().substr(lines.back().size() - comment.size()), comment);
 }
@@ -163,7 +163,7 @@ TEST(SqlPlusLines, BreaksMakeNoLineThatSqlPlusWouldActOn) {
            {T(u"aa␣bb␣#c"), 5, {u"aa", u"bb #c"}},                   // "#" starts a SQL*Plus command
            {T(u"aa␣bb␣@c"), 5, {u"aa", u"bb @c"}},                   // "@" runs a script
        }) {
-    EXPECT_EQ(fitted_lines::SplitLines(FitAndCheck(c.text, c.limit)), c.lines) << Utf8(c.text);
+    EXPECT_EQ(SplitLines(FitAndCheck(c.text, c.limit)), c.lines) << Utf8(c.text);
   }
   // When no other place is left, nothing is sent.
   ExpectRefused(T(u"a;␣b;␣c;"), Found::kTooLong, Holder::kCode, 1, 3);
