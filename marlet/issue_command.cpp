@@ -14,6 +14,7 @@
 
 #include "delivery.h"
 #include "form1.h"
+#include "not_sent_message.h"
 #include "platform_ops.h"
 #include "statement_text.h"
 #include "template_format.h"
@@ -205,6 +206,15 @@ void Command1_Click() {
     } else {
       output.clear();
     }
+  }
+
+  // Lines SQL*Plus would drop or act on: nothing is sent, and the user is
+  // told why.
+  const sqlplus_lines::Outcome fit = sqlplus_lines::FitLines(output);
+  if (fit.found != sqlplus_lines::Found::kNothing) {
+    ShowMessageBox(NotSentMessage(fit, output), kMbOkExclamation, kNotSentTitle);
+    Form1Close();
+    return;
   }
 
   DeliverToSqlPlus(output, Form1Handle(), false);

@@ -1,8 +1,9 @@
 // Test texts written readably: "⏎" stands for CR LF and "␣" for one space.
-// Lone CR and LF are written as "\r" and "\n".
+// Lone CR and LF are written as "\r" and "\n". And a text's lines.
 #pragma once
 
 #include <string>
+#include <vector>
 
 inline std::u16string T(const std::u16string& s) {
   std::u16string out;
@@ -17,4 +18,21 @@ inline std::u16string T(const std::u16string& s) {
     }
   }
   return out;
+}
+
+// Lines separated by CR LF; a lone CR or LF is part of a line. A text that
+// ends with CR LF has no empty line after it.
+inline std::vector<std::u16string> SplitLines(const std::u16string& s) {
+  std::vector<std::u16string> lines;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t at = s.find(u"\r\n", start);
+    if (at == std::u16string::npos) {
+      if (start < s.size() || lines.empty()) lines.push_back(s.substr(start));
+      return lines;
+    }
+    lines.push_back(s.substr(start, at - start));
+    start = at + 2;
+    if (start == s.size()) return lines;
+  }
 }

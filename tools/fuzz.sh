@@ -23,7 +23,7 @@ seconds=${1:-30}
 shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(statement_text template_reader issue_command)
+  targets=(statement_text template_reader issue_command sqlplus_lines)
 fi
 case "$seconds" in
   ''|*[!0-9]*) echo "usage: tools/fuzz.sh [seconds] [target...]" >&2; exit 2 ;;
@@ -40,10 +40,11 @@ cmake --build "$build" -j"$(nproc)" "${build_targets[@]}"
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/vorn-fuzz.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 
-# Longest input per target: templates need room for pieces past 500 units.
+# Longest input per target: templates need room for pieces past 500 units,
+# and lines need room past SQL*Plus's 2,499 bytes.
 max_len() {
   case "$1" in
-    template_reader) echo 8192 ;;
+    template_reader|sqlplus_lines) echo 8192 ;;
     *) echo 4096 ;;
   esac
 }

@@ -5,10 +5,11 @@
 #
 #   tools/package.sh [BUILD_32 [BUILD_64]]     (default build/win32 build/win)
 #
-# Fails when a program is not of its build's architecture, is larger than
-# 256 KB (its signature, if any, not counted: its size is the publisher's
-# certificate chain's, not ours), or imports what its oldest Windows lacks (tools/check_imports.py:
-# XP SP3's exports for the 32-bit pair, Windows' own DLLs for the 64-bit one).
+# Prints each program's size beside the limit. Fails when a program is not
+# of its build's architecture, is larger than 256 KB (its signature, if any,
+# not counted: its size is the publisher's certificate chain's, not ours),
+# or imports what its oldest Windows lacks (tools/check_imports.py: XP SP3's
+# exports for the 32-bit pair, Windows' own DLLs for the 64-bit one).
 # The zip is made in BUILD_32/package.
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
@@ -21,8 +22,8 @@ rm -rf "$build32/package"
 mkdir -p "$stage/x64"
 
 programs=()
-for pair in "$build32:.:pei-i386" "$build64:x64:pei-x86-64"; do
-  IFS=: read -r build folder format <<<"$pair"
+for pair in "$build32:.:pei-i386:x86" "$build64:x64:pei-x86-64:x64"; do
+  IFS=: read -r build folder format machine <<<"$pair"
   for exe in marlet/marlet.exe tovrin/tovrin.exe; do
     file="$build/$exe"
     if ! x86_64-w64-mingw32-objdump -f "$file" | grep -q "file format $format"; then
@@ -34,6 +35,7 @@ for pair in "$build32:.:pei-i386" "$build64:x64:pei-x86-64"; do
     # data directories: its size is the entry's second number (hex).
     signature=$(x86_64-w64-mingw32-objdump -p "$file" | awk '/Security Directory/ && !n++ {print $4}')
     size=$((size - 16#${signature:-0}))
+    echo "package: $(basename "$exe") ($machine): $size bytes of at most $limit ($((limit - size)) left)"
     if [ "$size" -gt "$limit" ]; then
       echo "package: $file has $size bytes, more than $limit" >&2
       exit 1

@@ -2,6 +2,7 @@
 
 #include "delivery.h"
 #include "platform_ops.h"
+#include "sqlplus_lines.h"
 #include "statement_text.h"
 
 namespace {
@@ -10,8 +11,17 @@ void ReadPrepareDeliver(WindowHandle form1) {
   std::u16string clipboardText;
   if (!ClipboardGetText(clipboardText)) return;  // unreadable: leave everything as it is
 
-  const std::u16string statement = PrepareStatementText(clipboardText, true);
+  std::u16string statement = PrepareStatementText(clipboardText, true);
   if (statement.empty()) return;  // nothing to send; the clipboard stays untouched
+
+  // Lines SQL*Plus would drop or act on: nothing is pasted, the user's copy
+  // stays on the clipboard, and a beep tells that nothing happened. (The
+  // copy read is let go first: breaking a huge text makes another.)
+  std::u16string().swap(clipboardText);
+  if (sqlplus_lines::FitLines(statement).found != sqlplus_lines::Found::kNothing) {
+    Beep();
+    return;
+  }
 
   DeliverToSqlPlus(statement, form1, true);
 }

@@ -1,5 +1,7 @@
 // tovrin's whole run: read the clipboard, prepare the text with separator
-// lines dropped, deliver it with the settling wait. Shows nothing.
+// lines dropped, break its long lines, deliver it with the settling wait.
+// Shows nothing; beeps when the text cannot be pasted as SQL*Plus would take
+// it (sqlplus_lines.h).
 #pragma once
 
 #include "platform_calls.h"

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "readable_text.h"
 #include "statement_text.h"
 #include "text.h"
 
@@ -35,23 +36,6 @@ void Fail(const char* what, const std::u16string& raw, const std::u16string& out
   do {                                       \
     if (!(cond)) Fail(what, raw, out, drop); \
   } while (0)
-
-// Lines separated by CR LF; a lone CR or LF is part of a line. A text that
-// ends with CR LF has no empty line after it.
-std::vector<std::u16string> SplitLines(const std::u16string& s) {
-  std::vector<std::u16string> lines;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t at = s.find(u"\r\n", start);
-    if (at == std::u16string::npos) {
-      if (start < s.size() || lines.empty()) lines.push_back(s.substr(start));
-      return lines;
-    }
-    lines.push_back(s.substr(start, at - start));
-    start = at + 2;
-    if (start == s.size()) return lines;
-  }
-}
 
 bool EndsWithCrLf(const std::u16string& s) {
   return s.size() >= 2 && s[s.size() - 2] == u'\r' && s[s.size() - 1] == u'\n';

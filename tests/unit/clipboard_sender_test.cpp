@@ -2,6 +2,8 @@
 
 #include "clipboard_sender.h"
 #include "fake_platform.h"
+#include "fitted_lines.h"
+#include "text.h"
 
 namespace {
 
@@ -50,6 +52,30 @@ TEST_F(ClipboardSender, KeystrokeModeUsesTheSettlingWait) {
   EXPECT_EQ(fake::State().calls.front(), "TakeDeliveryTurn()");
   EXPECT_EQ(fake::State().calls.back(), "EndDeliveryTurn()");
   EXPECT_EQ(fake::State().deliveryTurns, 0);
+}
+
+TEST_F(ClipboardSender, LongLinesAreBrokenAndWhatCannotBePastedStaysOnTheClipboardWithABeep) {
+  std::u16string ids;
+  for (int id = 1; id <= 1600; ++id) ids += (id > 1 ? u", " : u"") + text::FromUtf8(std::to_string(id));
+  const std::u16string copied = u"delete from orders\r\nwhere id in (" + ids + u")";
+  fake::State().clipboard = copied;
+  RunClipboardSender(5);
+  EXPECT_EQ(fitted_lines::Problem(copied + u"\r\n;\r\n", fake::State().clipboard, sqlplus_lines::kLimitBytes), "");
+  EXPECT_EQ(SplitLines(fake::State().clipboard).size(), 6u);
+  EXPECT_EQ(fake::Count("PostMessageW(77,273,201,0)"), 1);
+  EXPECT_EQ(fake::Count("Beep()"), 0);
+
+  for (const std::u16string& content : {u"insert into t values ('" + std::u16string(3000, u'x') + u"')",
+                                         std::u16string(u"insert into t values ('first\r\n/\r\nlast')")}) {
+    fake::Reset();
+    fake::State().clipboard = content;
+    RunClipboardSender(5);
+    EXPECT_EQ(fake::Count("Beep()"), 1);
+    EXPECT_EQ(fake::State().clipboardWrites, 0);
+    EXPECT_EQ(fake::State().clipboard, content);
+    EXPECT_EQ(fake::Count("FindWindow"), 0);
+    EXPECT_EQ(fake::State().calls.back(), "EndDeliveryTurn()");
+  }
 }
 
 }  // namespace

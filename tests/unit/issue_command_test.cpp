@@ -8,6 +8,7 @@
 
 #include "fake_list.h"
 #include "fake_platform.h"
+#include "fitted_lines.h"
 #include "readable_text.h"
 #include "templates.h"
 #include "text.h"
@@ -242,6 +243,41 @@ TEST_F(IssueCommand, CommitQuestionAnswers) {
     EXPECT_EQ(Boxes(), 1);
     ExpectSent(T(c.sent));
   }
+}
+
+// ---- Lines SQL*Plus would drop or act on -----------------------------------
+
+TEST_F(IssueCommand, LongLinesAreBrokenAndWhatCannotBePastedIsNotSentButExplained) {
+  // Typed: an IN list of 1,600 ids on one line, sent broken to fit.
+  std::u16string ids;
+  for (int id = 1; id <= 1600; ++id) ids += (id > 1 ? u", " : u"") + text::FromUtf8(std::to_string(id));
+  const std::u16string typed = u"delete from orders where id in (" + ids + u")";
+  Issue(kBuiltIns, -1, typed);
+  EXPECT_TRUE(Delivered());
+  const std::u16string sent = fake::State().clipboard;
+  EXPECT_EQ(fitted_lines::Problem(typed + u";\r\n", sent, sqlplus_lines::kLimitBytes), "");
+  EXPECT_EQ(SplitLines(sent).size(), 4u);
+
+  // Edited: the answer holds a literal that no line can hold, after a line
+  // that is broken to fit; nothing is sent and the box says why.
+  SetUp();
+  fake::State().inputBoxAnswers = {u"insert into t (a, b) values (" + ids + u", '" + std::u16string(3000, u'x') + u"')"};
+  Issue(kBuiltIns, 10);
+  ExpectClosedWithoutSending();
+  EXPECT_EQ(fake::Count("ShowMessageBox(1 行目「insert into t (a, b) values (1…」は SQL*Plus が受け付ける 1 行の長さ"
+                        " (2,499 バイト) を超えていますが、文字列リテラルが長すぎるため、SQL の改行できる所で"
+                        "分けても収まりません。\n\nSQL は送信していません。,48,SQL 発行)"),
+            1);
+  EXPECT_EQ(fake::State().clipboardWrites, 1);  // the template's pass only
+
+  // A template whose literal spans lines and holds a "/" line.
+  SetUp();
+  Issue(WithBuiltIns({T(u"■Note: insert into notes values ('first⏎  /⏎last');")}), 11);
+  ExpectClosedWithoutSending();
+  EXPECT_EQ(fake::Count("ShowMessageBox(2 行目「/」は文字列リテラルの中の行ですが、SQL*Plus はこの行だけで"
+                        "コマンドとして実行してしまいます (「/」や「.」だけの行、「#」で始まる行)。"
+                        "\n\nSQL は送信していません。,48,SQL 発行)"),
+            1);
 }
 
 // ---- Typed text -------------------------------------------------------------

@@ -1,7 +1,10 @@
 // Checks of the clipboard: round trips, other formats, the empty clipboard,
-// NULs, 50 MB, and a clipboard held open by another process.
+// NULs, 50 MB, a text too large to copy, and a clipboard held open by
+// another process.
 #include <cstdio>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 #include <string>
 
 #include "check.h"
@@ -129,6 +132,51 @@ void CheckAnsiReader() {
   Finish(check);
 }
 
+// The programs are linked with their own forms of the C++ library's error
+// helpers (common/cxx_runtime_win.cpp). The clipboard reader relies on a
+// text too large to copy reaching its handler as std::bad_alloc, never
+// ending the program: through the reader's own conversion (a length past
+// what a string can hold), through operator new inside the library's string
+// code (std::string's, which the programs instantiate themselves); other
+// errors must arrive as std::exception. (Wine keeps address space of its
+// own in reserve, so the reader itself cannot be starved of memory here.)
+void CheckTooLargeToCopy() {
+  Check check{"clipboard_text_too_large_to_copy", {}, {}};
+  // The outcome of `step`: 'a' for std::bad_alloc, 'e' for another
+  // std::exception, '-' for none.
+  const auto outcome = [](const auto& step) {
+    try {
+      step();
+    } catch (const std::bad_alloc&) {
+      return 'a';
+    } catch (const std::exception&) {
+      return 'e';
+    }
+    return '-';
+  };
+  const wchar_t units[] = L"select 1 from dual";
+  const std::size_t tooMany = std::u16string().max_size() + 1;
+  std::u16string converted;
+  Expect(check, outcome([&] { converted = wide::FromWide(units, tooMany); }) == 'a',
+         "a conversion longer than a string can hold was not refused with std::bad_alloc");
+  // Strings of the largest size, kept until one is refused: each is half
+  // the address space of a 32-bit process, and more than any 64-bit
+  // process has.
+  std::string blocks[4];
+  char grown = '-';
+  for (std::string& block : blocks) {
+    grown = outcome([&] { block.reserve(block.max_size()); });
+    if (grown != '-') break;
+  }
+  Expect(check, grown == 'a', "strings of max_size() bytes were not refused with std::bad_alloc");
+  std::string bytes;
+  Expect(check, outcome([&] { bytes.reserve(bytes.max_size() + 1); }) == 'a',
+         "a std::string longer than max_size() was not refused with std::bad_alloc");
+  Expect(check, outcome([&] { bytes.append(std::string(3, 'a').substr(4)); }) == 'e',
+         "a substring past the end did not throw a std::exception other than std::bad_alloc");
+  Finish(check);
+}
+
 }  // namespace
 
 void CheckClipboard() {
@@ -201,6 +249,8 @@ void CheckClipboard() {
   char timing[120];
   std::snprintf(timing, sizeof timing, "info clipboard_50mb: set %.2f s, get %.2f s", t1 - t0, t2 - t1);
   Emit(timing);
+
+  CheckTooLargeToCopy();
 }
 
 // Started as a second process: opens the clipboard and keeps it open until

@@ -14,6 +14,7 @@ activation) and must never type into the decoy.
 """
 import hashlib
 import os
+import re
 import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -152,6 +153,50 @@ def case_japanese_arrives_exactly(w):
     w.expect_keystroke_receipt(raw, expected)
 
 
+# Lines SQL*Plus would drop or act on ----------------------------------------
+LINE_LIMIT = 2499  # bytes of UTF-8
+
+
+def tokens(text):
+    """The SQL tokens of a text without literals or comments: runs of
+    characters up to white space or a comma, and each comma."""
+    return re.findall(r"[^\s,]+|,", text)
+
+
+def case_long_in_list_is_broken_where_sql_allows(w):
+    """A copied delete with an IN list of 1,600 ids on one line (8.5 KB):
+    SQL*Plus would drop the line and delete every row. It arrives in lines
+    that SQL*Plus takes, with the same tokens."""
+    w.set_ini(None)
+    in_list = "where id in (" + ", ".join(str(i) for i in range(1, 1601)) + ")"
+    copied = "delete from orders" + CRLF + in_list
+    w.decoy_in_front()
+    recv, _ = w.send(copied)
+    lines = recv["text"].split(CRLF)
+    check_equal(lines[-1], "", "the text's end")
+    lines = lines[:-1]
+    longest = max(len(line.encode("utf-8")) for line in lines)
+    print("    the %d-byte IN list line arrived as %d lines in all, the longest %d bytes"
+          % (len(in_list.encode("utf-8")), len(lines), longest), flush=True)
+    check(longest <= LINE_LIMIT, "a line of %d bytes arrived" % longest)
+    check_equal(lines[0], "delete from orders", "first line")
+    check_equal(lines[-1], ";", "last line")
+    check(len(lines) > 3, "the IN list was not broken: %d lines" % len(lines))
+    check_equal(tokens(recv["text"]), tokens(copied + CRLF + ";"), "tokens received")
+    check(all(not line.rstrip().endswith(";") for line in lines[:-1]), "a line before the last ends with \";\"")
+
+
+def case_literal_too_long_is_not_pasted(w):
+    """A literal of 3,000 characters cannot be broken: nothing is pasted and
+    the user's copy stays on the clipboard, in both modes."""
+    standin_text = "insert into notes values (1, '" + "x" * 3000 + "')"
+    for keystroke_mode in (False, True):
+        w.set_active("yes" if keystroke_mode else "no")
+        standin.set_text(w.rig, standin_text)
+        w.expect_nothing_sent(keystroke_mode)
+        check_equal(standin.get(w.rig)["text"], standin_text, "clipboard after tovrin")
+
+
 # Delivery modes -----------------------------------------------------------
 def case_command_mode_settings(w):
     statement = "select 1 from dual;"
@@ -261,6 +306,8 @@ STANDARD = [
     case_separator_and_blank_lines,
     case_lone_line_feeds_do_not_split,
     case_japanese_arrives_exactly,
+    case_long_in_list_is_broken_where_sql_allows,
+    case_literal_too_long_is_not_pasted,
     case_command_mode_settings,
     case_keystroke_mode_settings,
     case_nothing_to_send,

@@ -1,4 +1,5 @@
-// Speed and memory of PrepareStatementText on large, realistic SQL text.
+// Speed and memory of PrepareStatementText on large, realistic SQL text, and
+// the time that breaking the lines too long for SQL*Plus adds to it.
 //
 // Prepares 1, 16 and 64 MiB of UTF-16 SQL script (multi-line statements,
 // indentation, trailing spaces, blank lines, "==" separator lines, Japanese
@@ -8,6 +9,12 @@
 // of each pass, preparation as a fraction of the baseline (aim: at least
 // 1/3), the time for 64 MiB over the time for 16 MiB (aim: about 4.5 at
 // most, i.e. linear), and memory (result capacity against input, peak RSS).
+//
+// The breaking (sqlplus_lines::FitLines) runs on 10 MB (10^7 bytes of
+// UTF-16) after the preparation, beside the preparation alone, on two texts:
+// the script with an IN list of 1,600 ids on one line (8.5 KB) after every
+// 50th statement, and one IN list of 10 MB on one line. The summary gives
+// both times and the time the breaking adds.
 //
 // Each size runs three times and the summary keeps the best run, in wall
 // time and in this thread's CPU time; on a shared, loaded machine the CPU
@@ -19,12 +26,14 @@
 #include <malloc.h>
 #endif
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <map>
 #include <string>
 
+#include "sqlplus_lines.h"
 #include "statement_text.h"
 
 namespace {
@@ -115,11 +124,50 @@ const std::u16string& Script(int sizeMiB) {
   return it->second;
 }
 
+// 10 MB of text to break: the script with a long IN list line after every
+// 50th statement, or one IN list on a single line.
+constexpr std::size_t kTenMbUnits = 10 * 1000 * 1000 / sizeof(char16_t);
+
+// ", "-separated ids from 1 on, `units` long at least.
+std::u16string Ids(std::size_t count, std::size_t units = 0) {
+  std::u16string out;
+  for (std::size_t id = 1; id <= count || out.size() < units; ++id) {
+    if (id > 1) out += u", ";
+    for (char c : std::to_string(id)) out += static_cast<char16_t>(c);
+  }
+  return out;
+}
+
+std::u16string MakeTextToBreak(bool oneLine) {
+  std::u16string out;
+  out.reserve(kTenMbUnits + 4096);
+  if (oneLine) {
+    out = u"delete from orders where id in (" + Ids(0, kTenMbUnits - 40) + u")";
+    return out;
+  }
+  std::uint32_t seed = 20240611u;
+  for (int n = 1; out.size() < kTenMbUnits; ++n) {
+    AppendStatement(out, seed);
+    if (n % 50 == 0) out += u"delete from orders where id in (" + Ids(1600) + u");\r\n";
+  }
+  out.resize(kTenMbUnits);
+  return out;
+}
+
+const std::u16string& TextToBreak(bool oneLine) {
+  static const std::u16string script = MakeTextToBreak(false);
+  static const std::u16string line = MakeTextToBreak(true);
+  return oneLine ? line : script;
+}
+
 // Best seconds per iteration over the runs of each benchmark, wall and CPU,
 // keyed by pass name and size; and result capacity over input size.
 std::map<std::string, std::map<int, double>> secondsPerPass;
 std::map<std::string, std::map<int, double>> cpuSecondsPerPass;
 std::map<std::string, std::map<int, double>> capacityPerPass;
+std::map<std::string, std::map<int, double>> tenMbSeconds;
+std::map<std::string, std::map<int, double>> tenMbCpuSeconds;
+std::map<std::string, std::size_t> tenMbLines;
 
 struct Clocks {
   std::chrono::steady_clock::time_point wall;
@@ -185,6 +233,31 @@ void BM_Prepare(benchmark::State& state, bool dropSeparatorLines) {
   Record(state, dropSeparatorLines ? "drop" : "keep", sizeMiB, start, capacity);
 }
 
+// tovrin's work on 10 MB: the preparation, then (with `fit`) the breaking.
+void BM_TenMb(benchmark::State& state, bool oneLine, bool fit) {
+  const std::u16string& raw = TextToBreak(oneLine);
+  std::size_t lines = 0;
+  const Clocks start = Now();
+  for (auto _ : state) {
+    std::u16string out = PrepareStatementText(raw, true);
+    if (fit && sqlplus_lines::FitLines(out).found != sqlplus_lines::Found::kNothing) {
+      state.SkipWithError("the text was refused");
+      return;
+    }
+    benchmark::DoNotOptimize(out.data());
+    benchmark::ClobberMemory();
+    lines = static_cast<std::size_t>(std::count(out.begin(), out.end(), u'\n'));
+  }
+  const Clocks end = Now();
+  const double iterations = static_cast<double>(state.iterations());
+  const std::string pass = std::string(oneLine ? "one line" : "script") + (fit ? ", broken" : "");
+  KeepBest(tenMbSeconds[pass], 0, std::chrono::duration<double>(end.wall - start.wall).count() / iterations);
+  KeepBest(tenMbCpuSeconds[pass], 0, (end.cpu - start.cpu) / iterations);
+  tenMbLines[pass] = lines;
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(raw.size() * sizeof(char16_t)));
+}
+
 void Sizes(benchmark::internal::Benchmark* b) {
   for (int size : kSizesMiB) b->Arg(size);
   b->Unit(benchmark::kMillisecond)->Repetitions(3);
@@ -193,6 +266,10 @@ void Sizes(benchmark::internal::Benchmark* b) {
 BENCHMARK(BM_Baseline)->Apply(Sizes);
 BENCHMARK_CAPTURE(BM_Prepare, drop_separators, true)->Apply(Sizes);
 BENCHMARK_CAPTURE(BM_Prepare, keep_separators, false)->Apply(Sizes);
+BENCHMARK_CAPTURE(BM_TenMb, script_prepared, false, false)->Unit(benchmark::kMillisecond)->Repetitions(3);
+BENCHMARK_CAPTURE(BM_TenMb, script_broken, false, true)->Unit(benchmark::kMillisecond)->Repetitions(3);
+BENCHMARK_CAPTURE(BM_TenMb, one_line_prepared, true, false)->Unit(benchmark::kMillisecond)->Repetitions(3);
+BENCHMARK_CAPTURE(BM_TenMb, one_line_broken, true, true)->Unit(benchmark::kMillisecond)->Repetitions(3);
 
 double PeakRssMiB() {
   rusage usage{};
@@ -231,8 +308,16 @@ void PrintSummary(double peakBeforeMiB) {
     std::printf("result capacity / input, %-4s: 1 MiB %.3f, 16 MiB %.3f, 64 MiB %.3f\n", pass,
                 capacityPerPass[pass][1], capacityPerPass[pass][16], capacityPerPass[pass][64]);
   }
+  for (const char* text : {"script", "one line"}) {
+    const std::string prepared = text, broken = prepared + ", broken";
+    const double p = tenMbSeconds[prepared][0], b = tenMbSeconds[broken][0];
+    const double pc = tenMbCpuSeconds[prepared][0], bc = tenMbCpuSeconds[broken][0];
+    std::printf("10 MB, %-8s: prepare %.1f ms, prepare and break %.1f ms (%zu lines): breaking adds %.1f ms"
+                " (CPU %.1f ms, %.2f times the preparation's)\n",
+                text, p * 1e3, b * 1e3, tenMbLines[broken], (b - p) * 1e3, (bc - pc) * 1e3, pc > 0 ? (bc - pc) / pc : 0.0);
+  }
   std::printf("peak RSS: %.1f MiB with the texts made (%d MiB of them), %.1f MiB after all runs;\n", peakBeforeMiB,
-              1 + 16 + 64, peakAfterMiB);
+              1 + 16 + 64 + 20, peakAfterMiB);
   std::printf("          the runs added %.1f MiB at most, %.2f times the largest input (64 MiB)\n",
               peakAfterMiB - peakBeforeMiB, (peakAfterMiB - peakBeforeMiB) / 64.0);
 }
@@ -250,6 +335,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   for (int size : kSizesMiB) Script(size);
+  TextToBreak(false);
   const double peakBeforeMiB = PeakRssMiB();
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
