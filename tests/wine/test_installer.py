@@ -21,7 +21,8 @@ uninstall entry through `reg export`.
   kept (with the key the user gave tovrin);
 - a silent uninstall (the entry's quiet command) removes programs,
   shortcuts, entry and folder and leaves C:\\vorn3 as it was;
-- /ProtectVorn3 over that C:\\vorn3 keeps the user's files byte for byte;
+- /ProtectVorn3 over that C:\\vorn3 keeps the user's files byte for byte
+  (and, once more over the install, the shortcuts as the user made them);
   the folder gets its owner and permissions (Administrators and SYSTEM full
   control, Users read and execute, nothing inherited) and each file in it
   the owner and only what it inherits, as Wine's trace of the calls shows
@@ -516,6 +517,14 @@ def case_protect_existing_folder(world):
         check_equal(entry[0], UNPROTECTED, "what %s was given" % name)
         check(entry[1] == folder[1] and entry[2] != folder[2], "%s: owner %s, list %s; the folder's: %s, %s"
               % ((name,) + entry[1:] + folder[1:]))
+    # Once more over that install: the shortcuts stay as the user made them.
+    lnk = os.path.join(unix(rig, world.start_menu), "tovrin.lnk")
+    data = bytearray(read(lnk))
+    data[LNK_HOTKEY:LNK_HOTKEY + 2] = CTRL_ALT_T.to_bytes(2, "little")
+    with open(lnk, "wb") as f:
+        f.write(data)
+    check_equal(run_silent(world, "/ProtectVorn3"), 0, "exit code of /S /ProtectVorn3 over the install")
+    check_installed(world, world.install_dir, tovrin_key=CTRL_ALT_T)
 
 
 # For the current user only ----------------------------------------------------------------

@@ -415,11 +415,42 @@ FunctionEnd
 ; on); the files themselves are not touched. Existing permissions of a
 ; subfolder's contents below the first level stay as they are. Sets
 ; $ProtectError to 0, or to the first Windows error code.
+!macro PushRegisters
+  Push $0
+  Push $1
+  Push $2
+  Push $3
+  Push $4
+  Push $5
+  Push $6
+  Push $7
+  Push $8
+  Push $9
+!macroend
+!macro PopRegisters
+  Pop $9
+  Pop $8
+  Pop $7
+  Pop $6
+  Pop $5
+  Pop $4
+  Pop $3
+  Pop $2
+  Pop $1
+  Pop $0
+!macroend
 !define SE_FILE_OBJECT 1
 !define OWNER_AND_DACL 0x5                     ; OWNER_ | DACL_SECURITY_INFORMATION
 !define PROTECTED_DACL 0x80000000              ; PROTECTED_DACL_SECURITY_INFORMATION
 !define UNPROTECTED_DACL 0x20000000            ; UNPROTECTED_DACL_SECURITY_INFORMATION
 Function ProtectSettingsFolder
+  ; The section's registers stay as they were ($3 says whether to keep the shortcuts).
+  !insertmacro PushRegisters
+  Call SetSettingsFolderPermissions
+  !insertmacro PopRegisters
+FunctionEnd
+
+Function SetSettingsFolderPermissions
   System::Call 'advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(w "${VORN3_SDDL}", i 1, *p .r1, p 0) i .r0 ?e'
   Pop $ProtectError
   ${If} $0 == 0
