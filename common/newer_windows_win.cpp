@@ -60,7 +60,6 @@ typedef BOOL(WINAPI* SystemParametersInfoForDpiFn)(UINT, UINT, PVOID, UINT, UINT
 typedef BOOL(WINAPI* SetProcessDpiAwarenessContextFn)(HANDLE);
 typedef BOOL(WINAPI* SetProcessDPIAwareFn)();
 typedef BOOL(WINAPI* QueryFullProcessImageNameWFn)(HANDLE, DWORD, LPWSTR, PDWORD);
-typedef BOOL(WINAPI* SetDefaultDllDirectoriesFn)(DWORD);
 
 template <typename F>
 F Kernel32(const char* name) {
@@ -87,6 +86,7 @@ void ScaleFont(LOGFONTW& font, int from, int to) {
 }  // namespace
 
 void LimitDllSearch() {
+  typedef BOOL(WINAPI* SetDefaultDllDirectoriesFn)(DWORD);
   const DWORD version = LOWORD(GetVersion());
   const bool vista = LOBYTE(version) == 6 && HIBYTE(version) == 0;
   const SetDefaultDllDirectoriesFn f = vista ? nullptr : Kernel32<SetDefaultDllDirectoriesFn>("SetDefaultDllDirectories");
