@@ -25,6 +25,10 @@ build=$(cd "${1:-$repo/build/win32}" && pwd)
 out=${2:-$build/installer}
 shift $(($# < 2 ? $# : 2))
 
+if ! command -v makensis >/dev/null; then
+  echo "installer: makensis not found: NSIS 3.09 or later, or Debian's nsis 3.08-3+deb12u1 or later, is needed" >&2
+  exit 1
+fi
 version=$(makensis -VERSION 2>/dev/null || true)
 version=${version#v}
 fixed=no
@@ -38,7 +42,7 @@ if [[ $version =~ ^([0-9]+)\.([0-9]+) ]]; then
   fi
 fi
 if [ "$fixed" != yes ]; then
-  echo "installer: makensis ${version:-(not found)} lacks the fix for CVE-2023-37378 (its uninstaller, run" \
+  echo "installer: makensis ${version:-of an unknown version} lacks the fix for CVE-2023-37378 (its uninstaller, run" \
        "with administrator rights, runs from a folder of %TEMP% that other programs of the user can write):" \
        "use NSIS 3.09 or later, or Debian's nsis 3.08-3+deb12u1 or later" >&2
   exit 1
