@@ -57,10 +57,12 @@ def searches(log, program):
     [(DLL, the path searched)], from Wine's +module trace."""
     text = open(log, "rb").read().decode("utf-8", "replace")
     name = re.escape(os.path.basename(program))
-    mapped = re.search(r'(?m)^([0-9a-f]+):trace:module:map_image_into_view mapping PE file L"[^"]*\\\\%s"' % name,
-                       text, re.IGNORECASE)
+    # The last thread that maps it runs it (for a 64-bit program, a 32-bit
+    # loader maps it first and hands it on).
+    mapped = re.findall(r'(?m)^([0-9a-f]+):trace:module:map_image_into_view mapping PE file L"[^"]*\\\\%s"' % name,
+                        text, re.IGNORECASE)
     check(mapped, "the trace does not show %s starting" % program)
-    return re.findall(r'(?m)^%s:trace:module:load_dll looking for L"([^"]+)" in L"([^"]*)"' % mapped.group(1), text)
+    return re.findall(r'(?m)^%s:trace:module:load_dll looking for L"([^"]+)" in L"([^"]*)"' % mapped[-1], text)
 
 
 def check_system32_only(log, program):
