@@ -590,9 +590,34 @@ Function ShellDispatch
   !insertmacro Release $1
 FunctionEnd
 
-; The finish page: no start offered by an elevated setup program that finds
-; no shell to ask.
+; The finish page: the text takes the room down to the check box, which
+; goes to the foot of the page (the files kept and a failure can make the
+; text longer than the room the page gives it); no start offered by an
+; elevated setup program that finds no shell to ask.
+!define SWP_NOSIZE 0x1
+!define SWP_NOMOVE 0x2
+!define SWP_NOZORDER 0x4
 Function FinishPageShow
+  System::Call '*(i, i, i, i) p .r1'
+  System::Call 'user32::GetClientRect(p $mui.FinishPage, p r1)'
+  System::Call '*$1(i, i, i, i .r5)'                                 ; the page's height
+  System::Call 'user32::GetWindowRect(p $mui.FinishPage.Run, p r1)'
+  System::Call 'user32::MapWindowPoints(p 0, p $mui.FinishPage, p r1, i 2)'
+  System::Call '*$1(i .r2, i .r3, i, i .r4)'                         ; the check box: left, top, bottom
+  IntOp $4 $4 - $3                                                   ; its height
+  IntOp $6 $5 - $4
+  IntOp $6 $6 - $4                                                   ; its new top, a height above the foot
+  System::Call 'user32::GetWindowRect(p $mui.FinishPage.Text, p r1)'
+  System::Call 'user32::MapWindowPoints(p 0, p $mui.FinishPage, p r1, i 2)'
+  System::Call '*$1(i .r7, i .r8, i .r9, i)'                         ; the text: left, top, right
+  System::Free $1
+  ${If} $6 > $3
+    System::Call 'user32::SetWindowPos(p $mui.FinishPage.Run, p 0, i r2, i r6, i 0, i 0, i ${SWP_NOSIZE}|${SWP_NOZORDER})'
+    IntOp $7 $9 - $7
+    IntOp $8 $6 - $8
+    IntOp $8 $8 - $4
+    System::Call 'user32::SetWindowPos(p $mui.FinishPage.Text, p 0, i 0, i 0, i r7, i r8, i ${SWP_NOMOVE}|${SWP_NOZORDER})'
+  ${EndIf}
   Call IsElevated
   ${If} $0 == 1
     Call ShellDispatch
