@@ -25,6 +25,9 @@ namespace {
 constexpr DWORD kProcessQueryLimitedInformation = 0x1000;
 constexpr int kTokenIntegrityLevel = 25;
 
+// LOAD_LIBRARY_SEARCH_SYSTEM32, which the headers of an XP target need not declare.
+constexpr DWORD kLoadLibrarySearchSystem32 = 0x800;
+
 // TOKEN_MANDATORY_LABEL, which an XP target's headers need not declare.
 struct MandatoryLabel {
   SID_AND_ATTRIBUTES label;
@@ -32,6 +35,9 @@ struct MandatoryLabel {
 
 }  // namespace
 
+#ifdef LOAD_LIBRARY_SEARCH_SYSTEM32
+static_assert(kLoadLibrarySearchSystem32 == LOAD_LIBRARY_SEARCH_SYSTEM32, "LOAD_LIBRARY_SEARCH_SYSTEM32");
+#endif
 #ifdef PROCESS_QUERY_LIMITED_INFORMATION
 static_assert(kProcessQueryLimitedInformation == PROCESS_QUERY_LIMITED_INFORMATION,
               "PROCESS_QUERY_LIMITED_INFORMATION");
@@ -82,6 +88,15 @@ void ScaleFont(LOGFONTW& font, int from, int to) {
 }
 
 }  // namespace
+
+void LimitDllSearch() {
+  typedef BOOL(WINAPI* SetDefaultDllDirectoriesFn)(DWORD);
+  const DWORD version = LOWORD(GetVersion());
+  const bool vista = LOBYTE(version) == 6 && HIBYTE(version) == 0;
+  const SetDefaultDllDirectoriesFn f = vista ? nullptr : Kernel32<SetDefaultDllDirectoriesFn>("SetDefaultDllDirectories");
+  if (f != nullptr && f(kLoadLibrarySearchSystem32)) return;
+  SetDllDirectoryW(L"");
+}
 
 ULONGLONG TickCount64() {
   static const GetTickCount64Fn f = Kernel32<GetTickCount64Fn>("GetTickCount64");

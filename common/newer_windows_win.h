@@ -33,6 +33,16 @@ constexpr int kDefaultDpi = 96;
 // target do not declare WM_DPICHANGED.
 constexpr UINT kWmDpiChanged = 0x02E0;
 
+// Takes the program's folder, the current folder and PATH out of the search
+// for DLLs that Windows loads by name from now on, so that a DLL planted
+// beside a file the user opened is never loaded: SetDefaultDllDirectories
+// with System32 alone (Windows 8, and Vista and 7 with KB2533623). Vista
+// itself gets only what XP gets, SetDllDirectory(""), which drops the
+// current folder: there, COM activations fail once the default directories
+// are set, and the IME's text services come through COM. Called first
+// thing at start, before anything is loaded by name.
+void LimitDllSearch();
+
 // Milliseconds since the system started, never wrapping: GetTickCount64
 // (Vista), else GetTickCount carried past its wrap every 49.7 days.
 ULONGLONG TickCount64();

@@ -2,7 +2,8 @@
 """Writes the sample files shipped with marlet:
 
     marlet/sample/marlet.txt   a template file, Shift-JIS, CR LF line ends
-    marlet/sample/tovrin.ini   the settings file, ASCII, CR LF line ends
+    marlet/sample/tovrin.ini   the settings file, Shift-JIS (its comments explain each
+                               key in Japanese and English), CR LF line ends
 
     python3 tools/make_sample.py [--check]
 
@@ -71,14 +72,37 @@ end;
 """
 
 INI = """\
-; Settings of marlet and tovrin; the programs read c:\\vorn3\\tovrin.ini.
-; active=yes : bring SQL*Plus to the front and type Shift+Insert to paste.
-; active=no (or anything else, or no file) : post SQL*Plus its paste command
-;              and leave it where it is.
-; Without the SQL*Plus window, a sqlplus.exe running in a console window
-; (Command Prompt, Windows Terminal) gets the text typed at its prompt;
-; active=yes brings its console window to the front first.
-; console=no : do not look for it; the text is only left on the clipboard.
+; marlet と tovrin の設定です。両方のプログラムが c:\\vorn3\\tovrin.ini を
+; 読みます (書き換えることはありません)。
+; Settings of marlet and tovrin: both programs read c:\\vorn3\\tovrin.ini
+; (and never write it).
+;
+; active : SQL*Plus のウィンドウに貼り付けさせる方法
+;   yes          SQL*Plus を手前に出して、Shift+Insert を入力します。
+;   それ以外 (no など)、キーやファイルがないとき
+;                SQL*Plus はそのままの位置で、貼り付けのコマンドを送ります。
+; active : how the SQL*Plus window is made to paste
+;   yes          bring SQL*Plus to the front and type Shift+Insert.
+;   anything else (no, say), or no key or file
+;                leave SQL*Plus where it is and send it its paste command.
+;
+; console : SQL*Plus のウィンドウがないとき、コンソール (コマンド プロンプト、
+;           Windows ターミナル) で動いている sqlplus.exe または SQLcl
+;           (sqlcl\\bin\\sql.exe) に入力するかどうか
+;   no           入力しません。テキストはクリップボードに残るだけです。
+;   それ以外、キーがないとき
+;                いま見ているコンソールのプロンプトに入力します (active=yes
+;                なら、そのウィンドウを先に手前に出します)。
+; console : whether, without a SQL*Plus window, sqlplus.exe or SQLcl
+;           (sqlcl\\bin\\sql.exe) running in a console (Command Prompt,
+;           Windows Terminal) gets the text typed
+;   no           no: the text is only left on the clipboard.
+;   anything else, or no key
+;                yes, at the prompt of the console you are looking at (with
+;                active=yes, its window is brought to the front first).
+;
+; どちらの場合も、テキストはクリップボードにも残ります。
+; Either way, the text also stays on the clipboard.
 [sql plus]
 active=no
 console=yes
@@ -93,9 +117,14 @@ def outputs():
     templates = crlf(TEMPLATES).encode("shift_jis")  # strict JIS X 0208: also valid code page 932
     assert templates.decode("cp932") == crlf(TEMPLATES)
     assert len(crlf(LONG_TEMPLATE)) > 540  # split over two list items
+    # The comments come before the section: a profile reader takes a line
+    # in a section for a key, whatever it begins with.
+    settings = crlf(INI).encode("shift_jis")
+    assert settings.decode("cp932") == crlf(INI)
+    assert all(line.startswith(";") for line in INI.split("[sql plus]")[0].splitlines())
     return {
         os.path.join(SAMPLE, "marlet.txt"): templates,
-        os.path.join(SAMPLE, "tovrin.ini"): crlf(INI).encode("ascii"),
+        os.path.join(SAMPLE, "tovrin.ini"): settings,
     }
 
 

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "clipboard_sender.h"
+#include "newer_windows_win.h"
 
 namespace {
 
@@ -17,6 +18,7 @@ void Form_Load(HWND form1) { RunClipboardSender(reinterpret_cast<WindowHandle>(f
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  newer_windows::LimitDllSearch();
   WNDCLASSEXW wc = {};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = DefWindowProcW;

@@ -4,10 +4,15 @@ tools/installer.sh; shortcuts are read back through IShellLink by
 tools/shortcut_tool.exe, windows through tests/window_probe.exe, and the
 uninstall entry through `reg export`.
 
+- the build refuses a makensis without the fix for CVE-2023-37378 (an
+  upstream 3.08, Debian's unpatched 3.08-3) and takes 3.09 or Debian's
+  3.08-3+deb12u1;
 - silent install: the programs and read-me files in the program folder, the
-  sample tovrin.ini and marlet.txt in C:\\vorn3, the Start-menu shortcuts
-  (targets, tovrin's key Ctrl+Alt+Q, the template file in Notepad), the
-  uninstall entry; the setup program's version record and icon;
+  sample tovrin.ini and marlet.txt in C:\\vorn3 (whose permissions are left
+  alone), the Start-menu shortcuts (targets, tovrin's key Ctrl+Alt+Q, the
+  template and the settings file in Notepad), the uninstall entry (with
+  the MSI package's publisher); the setup program's version record and
+  icon;
 - marlet starts from its shortcut's target and shows its window;
 - a silent install while marlet runs fails with a non-zero exit code and
   changes nothing that is installed;
@@ -16,7 +21,14 @@ uninstall entry through `reg export`.
   kept (with the key the user gave tovrin);
 - a silent uninstall (the entry's quiet command) removes programs,
   shortcuts, entry and folder and leaves C:\\vorn3 as it was;
-- for the current user only (/CurrentUser): the programs in the user's
+- /ProtectVorn3 over that C:\\vorn3 keeps the user's files byte for byte
+  (and, once more over the install, the shortcuts as the user made them);
+  the folder gets its owner and permissions (Administrators and SYSTEM full
+  control, Users read and execute, nothing inherited) and each file in it
+  the owner and only what it inherits, as Wine's trace of the calls shows
+  (Wine keeps no permissions of its own to read back);
+- for the current user only (/CurrentUser): /ProtectVorn3 there is refused
+  (exit code 87) and nothing is installed; the programs in the user's
   %LOCALAPPDATA%\\Programs, the shortcuts (with the key) in the user's Start
   menu, the entry under HKCU, nothing in Program Files, the all-users Start
   menu or HKLM; the manifest asks for the highest rights the user has (a
@@ -26,10 +38,20 @@ uninstall entry through `reg export`.
 - the pages: English on a non-Japanese system (and Cancel changes nothing);
   in Japanese, welcome (screenshot BUILD/installer-welcome.png), for whom
   (all users chosen, as an administrator gets it under Wine), folder
-  (from /D=, a folder with Japanese characters), progress, finish (with
-  C:\\vorn3 a file: no samples, and the page says why; "start marlet"
-  starts it); a second install while marlet runs asks to close it, and
-  Retry goes on; the uninstaller's page says that C:\\vorn3 is kept.
+  (all users chosen, as an administrator gets it under Wine), shared
+  computer (unchecked), folder (from /D=, a folder with Japanese
+  characters), progress, finish (with C:\\vorn3 a file: no samples, and
+  the page says why; "start marlet" has the shell start it, so that marlet
+  is no child of the elevated setup program); a second install while
+  marlet runs asks to close it, and Retry goes on, and its finish page
+  names the user's tovrin.ini it kept; the uninstaller's page says that
+  C:\\vorn3 is kept;
+- an uninstall by a standard user, pretended (a setup program built with
+  TEST_AS_STANDARD_USER: Wine runs everything as administrator): started
+  in the program folder with "_?=", it starts the instance with the rights
+  there, waits for it and ends with its exit code (2 while marlet runs,
+  nothing removed; 0 once all but uninstall.exe is gone); the entry's quiet
+  command removes everything, C:\\vorn3 kept.
 
 It runs once per test command, in the 32-bit build whose programs the
 setup program ships: the setup program is one for both builds.
@@ -38,6 +60,7 @@ setup program ships: the setup program is one for both builds.
 """
 # wine test: x86 only
 import os
+import re
 import stat
 import subprocess
 import sys
@@ -51,6 +74,7 @@ from cases import check, check_equal  # noqa: E402
 REPO = winerig.REPO
 TIMEOUT = 90  # seconds; generous for a loaded machine
 SETUP = "marlet-tovrin-2.01-setup.exe"
+PUBLISHER = "marlet / tovrin"  # the MSI package's Manufacturer
 SHORTCUT_TOOL = "tools/shortcut_tool.exe"
 START_MENU = r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\marlet tovrin"
 ENTRY_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\marlet-tovrin"
@@ -72,6 +96,12 @@ SETUP_TITLE = "marlet / tovrin 2.01 セットアップ"
 PAGE_TITLE = SETUP_TITLE + " "
 UNINSTALL_PAGE_TITLE = "marlet / tovrin 2.01 アンインストール "
 IDOK, IDCANCEL, IDRETRY, IDYES = 1, 2, 4, 6
+ERROR_INVALID_PARAMETER = 87
+# What the setup program gives C:\\vorn3 with /ProtectVorn3, and each entry in it.
+VORN3_SDDL = "O:BAD:PAI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)"
+ENTRY_SDDL = "O:BAD:AI"
+PROTECTED, UNPROTECTED = 0x80000005, 0x20000005  # OWNER | DACL with (UN)PROTECTED_DACL_SECURITY_INFORMATION
+ACL_TRACE = "+advapi,+security"  # Wine's channels of SetNamedSecurityInfoW and the SDDL reader
 
 
 # The world ----------------------------------------------------------------------
@@ -102,15 +132,17 @@ class World:
 _built = {}
 
 
-def setup_program(build):
-    """Builds the setup program from this build's programs (once a run)."""
-    if build not in _built:
-        out = os.path.join(build, "installer")
-        r = subprocess.run(["bash", os.path.join(REPO, "tools", "installer.sh"), build, out],
-                           capture_output=True, text=True, timeout=300)
+def setup_program(build, *defines):
+    """Builds the setup program from this build's programs (once a run for
+    each set of makensis defines)."""
+    key = (build,) + defines
+    if key not in _built:
+        out = os.path.join(build, "installer" + "".join("-" + d.lower() for d in defines))
+        r = subprocess.run(["bash", os.path.join(REPO, "tools", "installer.sh"), build, out]
+                           + ["-D" + d for d in defines], capture_output=True, text=True, timeout=300)
         check(r.returncode == 0, "tools/installer.sh failed:\n%s%s" % (r.stdout, r.stderr[-2000:]))
-        _built[build] = os.path.join(out, SETUP)
-    return _built[build]
+        _built[key] = os.path.join(out, SETUP)
+    return _built[key]
 
 
 def japanese_locale(build):
@@ -188,12 +220,16 @@ def sample(name):
     return read(os.path.join(REPO, "marlet", "sample", name))
 
 
-def run_silent(world, *args, exe=None):
+def run_silent(world, *args, exe=None, trace=None):
     """Runs the setup program (or exe) with /S to its end, outside the
-    virtual desktop (it must show no window); returns its exit code."""
+    virtual desktop (it must show no window); returns its exit code. With
+    trace, Wine's debug channels to turn on: their output is then in
+    world.trace."""
     rig = world.rig
-    log = open(os.path.join(rig.tmp, "setup-run.log"), "ab")
-    p = subprocess.Popen(["wine", exe or world.setup, "/S"] + list(args), env=rig.env,
+    path = os.path.join(rig.tmp, "setup-trace.log" if trace else "setup-run.log")
+    log = open(path, "wb" if trace else "ab")
+    env = dict(rig.env, WINEDEBUG=trace) if trace else rig.env
+    p = subprocess.Popen(["wine", exe or world.setup, "/S"] + list(args), env=env,
                          stdout=log, stderr=log)
     rig.procs.append(p)
     try:
@@ -203,6 +239,8 @@ def run_silent(world, *args, exe=None):
         raise AssertionError("%s /S did not end within %d s" % (os.path.basename(exe or world.setup), TIMEOUT))
     finally:
         log.close()
+        if trace:
+            world.trace = read(path).decode("utf-8", "replace")
 
 
 def shortcuts(world):
@@ -261,6 +299,18 @@ def installed_state(world):
     return {"files": files, "shortcuts": links, "entry": uninstall_entry(world)}
 
 
+def acl_calls(trace):
+    """What a trace of ACL_TRACE shows the setup program do to permissions:
+    (the SDDL texts it read, in order; {path: (flags, owner, DACL pointer)}
+    of its SetNamedSecurityInfoW calls)."""
+    sddl = [m.group(1) for m in re.finditer(
+        r'ConvertStringSecurityDescriptorToSecurityDescriptorW L"([^"]*)"', trace)]
+    calls = {}
+    for m in re.finditer(r'SetNamedSecurityInfoW L"((?:[^"\\]|\\.)*)" 1 (-?\d+) (\w+) \w+ (\w+)', trace):
+        calls[m.group(1).replace("\\\\", "\\")] = (int(m.group(2)) & 0xFFFFFFFF, m.group(3), m.group(4))
+    return sddl, calls
+
+
 def vorn3_files(rig):
     return {name: read(rig.c_path("vorn3", name)) for name in ("tovrin.ini", "marlet.txt")}
 
@@ -282,15 +332,17 @@ def check_installed(world, install_dir, japanese=True, tovrin_key=CTRL_ALT_Q):
 
     links = shortcuts(world)
     check(links is not None, "no Start-menu folder %s" % world.start_menu)
-    readme, templates, remove = (("お読みください", "テンプレートの編集 (marlet.txt)", "アンインストール") if japanese
-                                 else ("Read me", "Edit templates (marlet.txt)", "Uninstall"))
-    check_equal(sorted(links), sorted(n + ".lnk" for n in ("marlet", "tovrin", readme, templates, remove)),
+    readme, templates, settings, remove = (
+        ("お読みください", "テンプレートの編集 (marlet.txt)", "設定の編集 (tovrin.ini)", "アンインストール") if japanese
+        else ("Read me", "Edit templates (marlet.txt)", "Edit settings (tovrin.ini)", "Uninstall"))
+    check_equal(sorted(links), sorted(n + ".lnk" for n in ("marlet", "tovrin", readme, templates, settings, remove)),
                 "shortcuts")
     expected = {
         "marlet.lnk": (install_dir + r"\marlet.exe", ""),
         "tovrin.lnk": (install_dir + r"\tovrin.exe", ""),
         readme + ".lnk": (install_dir + ("\\README-ja.txt" if japanese else "\\README-en.txt"), ""),
         templates + ".lnk": (r"C:\windows\notepad.exe", r"C:\vorn3\marlet.txt"),
+        settings + ".lnk": (r"C:\windows\notepad.exe", r"C:\vorn3\tovrin.ini"),
         remove + ".lnk": (install_dir + r"\uninstall.exe", ""),
     }
     for name, (target, arguments) in expected.items():
@@ -307,7 +359,7 @@ def check_installed(world, install_dir, japanese=True, tovrin_key=CTRL_ALT_Q):
     check_equal(entry.get("UninstallString"), '"%s\\uninstall.exe"' % install_dir, "UninstallString")
     check_equal(entry.get("QuietUninstallString"), '"%s\\uninstall.exe" /S' % install_dir,
                 "QuietUninstallString")
-    check("Publisher" not in entry, "the entry names a publisher: %r" % entry.get("Publisher"))
+    check_equal(entry.get("Publisher"), PUBLISHER, "Publisher")
     kilobytes = sum(os.path.getsize(os.path.join(folder, n)) for n in INSTALLED) // 1024
     check(abs(entry.get("EstimatedSize", 0) - kilobytes) <= 8,
           "EstimatedSize %r KB, the files take %d KB" % (entry.get("EstimatedSize"), kilobytes))
@@ -329,10 +381,34 @@ def check_uninstalled(world):
 
 
 # Silent install, upgrade, uninstall ------------------------------------------------------
+def case_refuses_unfixed_makensis(world):
+    """tools/installer.sh with a makensis that reports another version
+    (a stand-in in front of the real one on PATH)."""
+    rig = world.rig
+    bin_dir = os.path.join(rig.tmp, "fake-makensis")
+    os.makedirs(bin_dir)
+    with open(os.path.join(bin_dir, "makensis"), "w") as f:
+        f.write('#!/bin/sh\n[ "$1" = -VERSION ] && { printf "%s" "$FAKE_VERSION"; exit 0; }\nexit 0\n')
+    os.chmod(os.path.join(bin_dir, "makensis"), 0o755)
+    out = os.path.join(rig.tmp, "fake-installer")
+    results = {}
+    for version in ("v3.08", "v3.08-3", "v3.07", "v2.46", "garbage", "", "v3.08-3+deb12u1", "v3.08-3+deb12u2",
+                    "v3.09", "v3.10", "v3.11-1"):
+        env = dict(os.environ, PATH=bin_dir + os.pathsep + os.environ["PATH"], FAKE_VERSION=version)
+        r = subprocess.run(["bash", os.path.join(REPO, "tools", "installer.sh"), rig.build, out], env=env,
+                           capture_output=True, text=True, timeout=120)
+        results[version] = r.returncode == 0
+        check(r.returncode == 0 or "CVE-2023-37378" in r.stderr and "3.09" in r.stderr,
+              "the refusal of makensis %r does not say why: %r" % (version, r.stderr))
+    accepted = {"v3.08-3+deb12u1", "v3.08-3+deb12u2", "v3.09", "v3.10", "v3.11-1"}
+    check_equal(results, {v: v in accepted for v in results}, "makensis versions taken")
+
+
 def case_silent_install(world):
     rig = world.rig
-    code = run_silent(world)
+    code = run_silent(world, trace=ACL_TRACE)
     check_equal(code, 0, "exit code of /S")
+    check_equal(acl_calls(world.trace), ([], {}), "permissions set without /ProtectVorn3")
     found = [d for d in DEFAULT_DIRS if os.path.isdir(unix(rig, d))]
     check(found, "no program folder (%s); a 32-bit setup program needs 32-bit Wine (wine32)"
           % " or ".join(DEFAULT_DIRS))
@@ -421,6 +497,36 @@ def case_silent_uninstall(world):
     check(not os.stat(rig.c_path("vorn3", "marlet.txt")).st_mode & stat.S_IWUSR, "marlet.txt is no longer read-only")
 
 
+def case_protect_existing_folder(world):
+    """/ProtectVorn3 over the C:\\vorn3 the uninstall left, the user's
+    files in it. (Not for marlet.txt's read-only flag: Wine maps the
+    permissions onto the file's mode, which Windows keeps apart from the
+    attributes.)"""
+    rig = world.rig
+    code = run_silent(world, "/ProtectVorn3", trace=ACL_TRACE)
+    check_equal(code, 0, "exit code of /S /ProtectVorn3")
+    check_equal(vorn3_files(rig), world.user_files, "the user's C:\\vorn3 files")
+    check_installed(world, world.install_dir)
+    sddl, calls = acl_calls(world.trace)
+    check_equal(sddl, [VORN3_SDDL, ENTRY_SDDL], "the permissions read")
+    check_equal(sorted(calls), [r"C:\vorn3", r"C:\vorn3\marlet.txt", r"C:\vorn3\tovrin.ini"], "what got permissions")
+    folder = calls[r"C:\vorn3"]
+    check_equal(folder[0], PROTECTED, "what C:\\vorn3 was given")
+    for name in ("marlet.txt", "tovrin.ini"):
+        entry = calls["C:\\vorn3\\" + name]
+        check_equal(entry[0], UNPROTECTED, "what %s was given" % name)
+        check(entry[1] == folder[1] and entry[2] != folder[2], "%s: owner %s, list %s; the folder's: %s, %s"
+              % ((name,) + entry[1:] + folder[1:]))
+    # Once more over that install: the shortcuts stay as the user made them.
+    lnk = os.path.join(unix(rig, world.start_menu), "tovrin.lnk")
+    data = bytearray(read(lnk))
+    data[LNK_HOTKEY:LNK_HOTKEY + 2] = CTRL_ALT_T.to_bytes(2, "little")
+    with open(lnk, "wb") as f:
+        f.write(data)
+    check_equal(run_silent(world, "/ProtectVorn3"), 0, "exit code of /S /ProtectVorn3 over the install")
+    check_installed(world, world.install_dir, tovrin_key=CTRL_ALT_T)
+
+
 # For the current user only ----------------------------------------------------------------
 def check_nothing_for_all_users(world):
     rig = world.rig
@@ -432,6 +538,10 @@ def check_nothing_for_all_users(world):
 def case_current_user_install(world):
     rig = world.rig
     for_current_user(world)
+    check_equal(run_silent(world, "/CurrentUser", "/ProtectVorn3"), ERROR_INVALID_PARAMETER,
+                "exit code of /S /CurrentUser /ProtectVorn3")
+    check(not os.path.exists(unix(rig, world.install_dir)) and not os.path.exists(rig.c_path("vorn3")),
+          "/ProtectVorn3 for the current user installed something")
     check_equal(run_silent(world, "/CurrentUser"), 0, "exit code of /S /CurrentUser")
     check(os.path.isdir(unix(rig, world.install_dir)), "no program folder %s" % world.install_dir)
     check_equal(vorn3_files(rig), {"tovrin.ini": sample("tovrin.ini"), "marlet.txt": sample("marlet.txt")},
@@ -468,22 +578,34 @@ def case_current_user_uninstall(world):
 
 
 # Pages ----------------------------------------------------------------------------------
-def start_setup(world, *args, env=None):
+def start_setup(world, *args, env=None, trace=None):
+    """Starts the setup program in the virtual desktop; with trace, Wine's
+    debug channels to turn on, their output going to world.trace_path."""
     rig = world.rig
     cmd = ["wine", "explorer", "/desktop=%s,%s" % (rig.desktop, rig.size), world.setup] + list(args)
-    p = subprocess.Popen(cmd, env=env or rig.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    out = subprocess.DEVNULL
+    if trace:
+        env = dict(env or rig.env, WINEDEBUG=trace)
+        world.trace_path = os.path.join(rig.tmp, "setup-pages-trace.log")
+        out = open(world.trace_path, "wb")
+    p = subprocess.Popen(cmd, env=env or rig.env, stdout=out, stderr=out)
     rig.procs.append(p)
 
 
-def all_texts(data):
-    """The texts of a probed window's children, at any depth."""
+def all_children(data):
+    """A probed window's children, at any depth."""
     out = []
     stack = list(data["children"])
     while stack:
         c = stack.pop(0)
-        out.append(c["text"])
+        out.append(c)
         stack.extend(c.get("children", []))
     return out
+
+
+def all_texts(data):
+    """The texts of a probed window's children, at any depth."""
+    return [c["text"] for c in all_children(data)]
 
 
 def page(world, title, text, what):
@@ -519,6 +641,32 @@ def press(world, data, id_):
     ui.click_child(world.rig, data, id_)
 
 
+def processes(world):
+    """{Windows process id: (file name in lower case, parent's id)} of the
+    prefix, as wmic reports them."""
+    rig = world.rig
+    out = os.path.join(rig.tmp, "processes.txt")
+    with open(out, "wb") as f:
+        subprocess.run(["wine", "wmic", "process", "get", "Name,ParentProcessId,ProcessId"], env=rig.env,
+                       stdout=f, stderr=subprocess.DEVNULL, timeout=TIMEOUT)
+    table = {}
+    for line in read(out).decode("utf-16").splitlines()[1:]:
+        parts = line.rsplit(None, 2)
+        if len(parts) == 3 and parts[1].isdigit() and parts[2].isdigit():
+            table[int(parts[2])] = (parts[0].lower(), int(parts[1]))
+    return table
+
+
+def check_started_by_shell(world):
+    """marlet runs, and as a child of the shell (explorer.exe), not of the
+    setup program that runs with administrator rights."""
+    rig = world.rig
+    check_equal(ui.window(rig)["title"], ui.TITLE, "marlet started by the finish page")
+    table = processes(world)
+    parents = [table.get(parent, ("(ended)", 0))[0] for name, parent in table.values() if name == "marlet.exe"]
+    check_equal(parents, ["explorer.exe"], "the parent of marlet")
+
+
 def setup_ended(world):
     winerig.wait_for(lambda: not world.rig.processes(SETUP), TIMEOUT, "the setup program to end")
 
@@ -552,6 +700,7 @@ def case_japanese_pages(world):
     data = page(world, PAGE_TITLE, "自分にのみインストール", "the page that asks for whom")
     check("このコンピューターを使用する全員にインストール" in all_texts(data), "for whom: %r" % all_texts(data))
     press(world, data, IDOK)  # all users, chosen already
+    press(world, page(world, PAGE_TITLE, "管理者だけにする", "the page for a shared computer"), IDOK)
     data = page(world, PAGE_TITLE, "インストール先", "the folder page")
     edits = [c for c in all_texts(data) if c == JAPANESE_DIR]
     check(edits, "the folder page does not show %s: %r" % (JAPANESE_DIR, all_texts(data)))
@@ -560,10 +709,12 @@ def case_japanese_pages(world):
     text = "\n".join(all_texts(data))
     check("ファイルとして存在する" in text and "tovrin.ini" in text,
           "the finish page does not say why there are no sample files: %r" % text)
+    # The shared-computer option was off (it would have failed on the file).
+    check("アクセス許可" not in text, "the finish page speaks of permissions: %r" % text)
     check_equal(read(rig.c_path("vorn3")), b"not a folder\r\n", "the file C:\\vorn3")
     press(world, data, IDOK)  # "start marlet" is checked
     setup_ended(world)
-    check_equal(ui.window(rig)["title"], ui.TITLE, "marlet started by the finish page")
+    check_started_by_shell(world)
     world.install_dir = JAPANESE_DIR
     check_installed(world, JAPANESE_DIR)
 
@@ -572,9 +723,19 @@ def case_japanese_pages(world):
 def case_retry_when_running(world):
     rig = world.rig
     check(ui.marlet_processes(rig), "marlet is not running")
-    start_setup(world)
+    # C:\vorn3 is a folder now, with the user's tovrin.ini in it.
+    os.remove(rig.c_path("vorn3"))
+    os.makedirs(rig.c_path("vorn3"))
+    world.user_files = {"tovrin.ini": b"[sql plus]\r\nactive=yes\r\n"}
+    with open(rig.c_path("vorn3", "tovrin.ini"), "wb") as f:
+        f.write(world.user_files["tovrin.ini"])
+    start_setup(world, trace=ACL_TRACE)
     press(world, page(world, SETUP_TITLE, "セットアップへようこそ", "the welcome page"), IDOK)
     press(world, page(world, PAGE_TITLE, "自分にのみインストール", "the page that asks for whom"), IDOK)
+    data = page(world, PAGE_TITLE, "管理者だけにする", "the page for a shared computer")
+    box = [c for c in all_children(data) if "管理者だけにする" in c["text"]]
+    ui.click_child(rig, data, box[0]["id"])  # on
+    press(world, data, IDOK)
     data = page(world, PAGE_TITLE, "インストール先", "the folder page")
     check(JAPANESE_DIR in [t.rstrip("\\") for t in all_texts(data)], "an upgrade does not offer the installed folder: %r" % all_texts(data))
     press(world, data, IDOK)
@@ -585,10 +746,20 @@ def case_retry_when_running(world):
     winerig.wait_for(lambda: not ui.marlet_processes(rig), TIMEOUT, "marlet to end")
     ui.click_child(rig, box, IDRETRY)
     data = page(world, PAGE_TITLE, "marlet を起動する", "the finish page after Retry")
+    text = "\n".join(all_texts(data))
+    check("そのまま残しました" in text and "C:\\vorn3\\tovrin.ini" in text and "marlet.txt" not in text,
+          "the finish page does not name the kept tovrin.ini alone: %r" % text)
     press(world, data, IDOK)
     setup_ended(world)
-    ui.window(rig)
+    check_started_by_shell(world)
     ui.kill_marlet(rig)
+    # The option chosen on the page: the folder and the user's file in it
+    # (the sample marlet.txt came after, taking the folder's permissions).
+    sddl, calls = acl_calls(read(world.trace_path).decode("utf-8", "replace"))
+    check_equal({path: flags for path, (flags, _, _) in calls.items()},
+                {r"C:\vorn3": PROTECTED, r"C:\vorn3\tovrin.ini": UNPROTECTED}, "permissions set from the page")
+    world.user_files["marlet.txt"] = sample("marlet.txt")
+    check_equal(vorn3_files(rig), world.user_files, "C:\\vorn3 after the second install")
     check_installed(world, JAPANESE_DIR)
 
 
@@ -606,17 +777,68 @@ def case_uninstall_page(world):
     press(world, data, IDOK)
     wait_uninstalled(world, JAPANESE_DIR)
     check_uninstalled(world)
-    check_equal(read(rig.c_path("vorn3")), b"not a folder\r\n", "the file C:\\vorn3")
+    check_equal(vorn3_files(rig), world.user_files, "C:\\vorn3 after the uninstall")
+
+
+# An uninstall by a standard user, pretended -----------------------------------------
+STANDARD_USER_DIR = r"C:\marlet-tovrin"  # "_?=" takes the rest of the command line; Wine would quote a space
+
+
+def world_standard_user(rig):
+    """An install for all users by a setup program whose uninstaller takes
+    itself for a standard user's unless started for the rights."""
+    world = world_without_vorn3(rig)
+    world.setup = setup_program(rig.build, "TEST_AS_STANDARD_USER")
+    return world
+
+
+def install_for_standard_user_cases(world):
+    world.install_dir = STANDARD_USER_DIR
+    check_equal(run_silent(world, "/D=" + STANDARD_USER_DIR), 0, "exit code of /S")
+    check_installed(world, STANDARD_USER_DIR)
+    world.user_files = vorn3_files(world.rig)
+
+
+def case_in_place_uninstall_waits_for_rights(world):
+    rig = world.rig
+    install_for_standard_user_cases(world)
+    uninstaller = unix(rig, STANDARD_USER_DIR + r"\uninstall.exe")
+    rig.start(unix(rig, STANDARD_USER_DIR + r"\marlet.exe"))
+    ui.window(rig)
+    before = installed_state(world)
+    code = run_silent(world, "_?=" + STANDARD_USER_DIR, exe=uninstaller)
+    check_equal(code, 2, "exit code of the uninstall while marlet runs (the instance with the rights)")
+    check(installed_state(world) == before, "the refused uninstall changed the install")
+    ui.kill_marlet(rig)
+    winerig.wait_for(lambda: not ui.marlet_processes(rig), TIMEOUT, "marlet to end")
+    check_equal(run_silent(world, "_?=" + STANDARD_USER_DIR, exe=uninstaller), 0, "exit code of the uninstall")
+    # Done when it returns: only the running uninstaller is left, as "_?=" promises.
+    check_equal(sorted(os.listdir(unix(rig, STANDARD_USER_DIR))), ["uninstall.exe"], "the program folder")
+    check_uninstalled(world)
+    check_equal(vorn3_files(rig), world.user_files, "C:\\vorn3 after the uninstall")
+
+
+def case_quiet_command_as_standard_user(world):
+    rig = world.rig
+    os.remove(unix(rig, STANDARD_USER_DIR + r"\uninstall.exe"))
+    install_for_standard_user_cases(world)
+    command = uninstall_entry(world)["QuietUninstallString"]
+    check_equal(run_silent(world, exe=unix(rig, command[1:-4])), 0, "exit code of the quiet uninstall command")
+    wait_uninstalled(world, STANDARD_USER_DIR)
+    check_uninstalled(world)
+    check_equal(vorn3_files(rig), world.user_files, "C:\\vorn3 after the uninstall")
 
 
 GROUPS = [
     cases.Group("silent install, upgrade and uninstall", world_without_vorn3, cases.named([
-        case_silent_install, case_marlet_from_shortcut, case_silent_install_while_running,
-        case_upgrade_keeps_user_files, case_silent_uninstall])),
+        case_refuses_unfixed_makensis, case_silent_install, case_marlet_from_shortcut, case_silent_install_while_running,
+        case_upgrade_keeps_user_files, case_silent_uninstall, case_protect_existing_folder])),
     cases.Group("for the current user only", world_without_vorn3, cases.named([
         case_current_user_install, case_current_user_upgrade, case_current_user_uninstall])),
     cases.Group("pages; C:\\vorn3 a file", world_with_vorn3_file, cases.named([
         case_english_pages, case_japanese_pages, case_retry_when_running, case_uninstall_page])),
+    cases.Group("uninstall by a standard user (pretended)", world_standard_user, cases.named([
+        case_in_place_uninstall_waits_for_rights, case_quiet_command_as_standard_user])),
 ]
 
 

@@ -4,11 +4,18 @@ tools/package/msi.sh, once as 2.01 (Windows Installer's 2.1.0) and once as
 an earlier 2.0.0; shortcuts are read back through IShellLink by
 tools/shortcut_tool.exe, the uninstall entries through `reg query`.
 
+- PROTECTVORN3=1 is refused before Windows 7 (Wine reporting Vista) and
+  installs nothing;
 - the earlier version installs silently (/qn) where C:\\vorn3 holds the
   user's tovrin.ini only: the programs, read-me files and shortcuts (tovrin's
-  with Ctrl+Alt+Q), the entry, the sample marlet.txt; the user's file kept;
-- 2.01 over it replaces it (one entry, of 2.01) and leaves the user's
-  C:\\vorn3 files as they were, byte for byte; 2.0.0 over 2.01 is refused;
+  with Ctrl+Alt+Q, Notepad on each C:\\vorn3 file), the entry, the sample
+  marlet.txt; the user's file kept; without PROTECTVORN3 the icacls actions
+  do not run;
+- 2.01 over it, with PROTECTVORN3=1, replaces it (one entry, of 2.01) and
+  leaves the user's C:\\vorn3 files as they were, byte for byte; the two
+  icacls actions ran and succeeded (what they and the MsiLockPermissionsEx
+  row do to permissions, Wine cannot show: its msi ignores that table and
+  its icacls does nothing); 2.0.0 over 2.01 is refused;
 - 2.01 again over itself, and a repair that writes every file anew (REINSTALLMODE=amus),
   change neither the install nor the user's files;
 - /x /qn removes programs, shortcuts and entry and keeps C:\\vorn3 as it was.
@@ -22,6 +29,7 @@ one): either folder counts, not both.
 # wine test: x86 only
 import hashlib
 import os
+import re
 import subprocess
 import sys
 
@@ -43,7 +51,9 @@ SHORTCUTS = {  # name: (target, arguments)
     "README-ja.lnk": (INSTALL_DIR + r"\README-ja.txt", ""),
     "Read me.lnk": (INSTALL_DIR + r"\README-en.txt", ""),
     "Edit templates (marlet.txt).lnk": (r"C:\windows\notepad.exe", r"C:\vorn3\marlet.txt"),
+    "Edit settings (tovrin.ini).lnk": (r"C:\windows\notepad.exe", r"C:\vorn3\tovrin.ini"),
 }
+PROTECT_ACTIONS = ("Vorn3Owner", "Vorn3Inherit")  # icacls as LocalSystem, with PROTECTVORN3=1
 USER_INI = b"[sql plus]\r\nactive=yes\r\n; mine\r\n"
 USER_TEMPLATES = "■私のテンプレート\r\nselect * from 受注m;\r\n".encode("shift_jis")
 
@@ -72,12 +82,22 @@ def make_world(rig):
 
 
 def msiexec(world, *args):
-    """Runs msiexec to its end; returns its exit code."""
+    """Runs msiexec to its end; returns its exit code. Its log is in world.log."""
     rig = world.rig
     log = os.path.join(rig.tmp, "msiexec.log")
+    if os.path.exists(log):
+        os.remove(log)
     r = subprocess.run(["wine", "msiexec"] + list(args) + ["/qn", "/l*", rig.win_path(log)], env=rig.env,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=TIMEOUT)
+    raw = setup.read(log) if os.path.exists(log) else b""
+    world.log = raw.decode("utf-16" if raw[:2] == b"\xff\xfe" else "cp932", "replace")  # the rig's language
     return r.returncode
+
+
+def actions_run(world):
+    """{icacls action: the match of the log line that ends it, whose group 1
+    is its return value (1: success), or None when it did not run}."""
+    return {a: re.search(r"(?m): %s\S*\s+\D*(\d+)\D*$" % a, world.log) for a in PROTECT_ACTIONS}
 
 
 def entries(world):
@@ -136,10 +156,26 @@ def check_installed(world, version):
     return state
 
 
+def wine_reports(world, version):
+    """Makes Wine report `version` of Windows (None: its default)."""
+    command = ["/v", "Version", "/d", version, "/f"] if version else ["/v", "Version", "/f"]
+    subprocess.run(["wine", "reg", "add" if version else "delete", r"HKCU\Software\Wine"] + command,
+                   env=world.rig.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=TIMEOUT)
+
+
 def case_install_earlier(world):
+    rig = world.rig
+    # PROTECTVORN3 before Windows 7 (Windows Installer 5.0) is refused, and nothing is installed.
+    wine_reports(world, "vista")
+    code = msiexec(world, "/i", rig.win_path(world.packages["2.0.0"][0]), "PROTECTVORN3=1")
+    wine_reports(world, winerig.windows_version())
+    check(code != 0, "PROTECTVORN3=1 on Windows Vista was not refused")
+    check_equal(installed(world), {"files": {}, "shortcuts": {}, "vorn3": world.user_files},
+                "after the refused PROTECTVORN3=1")
     check_equal(msiexec(world, "/i", world.rig.win_path(world.packages["2.0.0"][0])), 0, "exit code of /i 2.0.0")
     world.user_files["marlet.txt"] = setup.sample("marlet.txt")  # placed: there was none
     check_installed(world, "2.0.0")
+    check(not any(actions_run(world).values()), "icacls ran without PROTECTVORN3")
 
 
 def case_upgrade(world):
@@ -147,8 +183,12 @@ def case_upgrade(world):
     world.user_files["marlet.txt"] = USER_TEMPLATES
     with open(rig.c_path("vorn3", "marlet.txt"), "wb") as f:
         f.write(USER_TEMPLATES)
-    check_equal(msiexec(world, "/i", rig.win_path(world.packages["2.1.0"][0])), 0, "exit code of /i 2.1.0")
+    check_equal(msiexec(world, "/i", rig.win_path(world.packages["2.1.0"][0]), "PROTECTVORN3=1"), 0,
+                "exit code of /i 2.1.0 PROTECTVORN3=1")
     world.state = check_installed(world, "2.1.0")
+    ran = actions_run(world)
+    check(all(m and m.group(1) == "1" for m in ran.values()),
+          "the icacls actions with PROTECTVORN3=1: %r" % {a: m and m.group(0) for a, m in ran.items()})
     code = msiexec(world, "/i", rig.win_path(world.packages["2.0.0"][0]))
     check(code != 0, "installing 2.0.0 over 2.1.0 reported success")
     check_equal(installed(world), world.state, "the install after the refused 2.0.0")
