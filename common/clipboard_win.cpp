@@ -196,21 +196,20 @@ void Render(UINT format) {
 }
 
 // Hands over what is still due while the offer is on the clipboard, as the
-// program ends: opened by us, and only while we still own it, so that
-// nobody's newer content is overwritten.
+// program ends: opened by us (within the usual budget), and only while we
+// still own it, so that nobody's newer content is overwritten.
 void RenderWhatIsDue() {
   if (!g_offer.unicodeDue && !g_offer.ansiDue) return;
-  clipboard_retry::RunWithinBudget(
-      [] {
-        if (!OpenClipboard(g_window)) return Attempt::kAgain;
-        if (GetClipboardOwner() == g_window) {
-          if (g_offer.unicodeDue) Render(CF_UNICODETEXT);
-          if (g_offer.ansiDue) Render(CF_TEXT);
-        }
-        CloseClipboard();
-        return Attempt::kDone;
-      },
-      kClipboardClock);
+  const double end = MonotonicSeconds() + clipboard_retry::kBudgetSeconds;
+  while (!OpenClipboard(g_window)) {
+    if (MonotonicSeconds() > end) return;
+    PauseSeconds(clipboard_retry::kPauseSeconds);
+  }
+  if (GetClipboardOwner() == g_window) {
+    if (g_offer.unicodeDue) Render(CF_UNICODETEXT);
+    if (g_offer.ansiDue) Render(CF_TEXT);
+  }
+  CloseClipboard();
 }
 
 LRESULT CALLBACK ClipboardWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -276,61 +275,64 @@ bool TakeTextAside(ClipboardText& out) {
   return true;
 }
 
-// Offers `text` in one opening of the clipboard; with `aside`, only in place
-// of our own latest offer or of text only, which goes to `aside`.
-bool OfferText(const std::u16string& text, ClipboardText* aside, bool& kept) {
+// One change of the clipboard's content, made in one opening of it: an
+// offer of `offer`, or else `memory` as Unicode text with `locale`. With
+// `inPlaceOfOffer`, only where our latest offer is on the clipboard, or, for
+// an offer, in place of text only, which is then `taken` aside.
+struct Change {
+  const std::u16string* offer;
+  HGLOBAL memory;
+  LCID locale;
+  bool inPlaceOfOffer;
   ClipboardText taken;
-  bool took = false;
+  bool took;
+};
+
+ClipboardChange Apply(Change& change) {
+  bool leftAlone = false;
   const bool done = clipboard_retry::RunWithinBudget(
-      [&] {
+      [&change, &leftAlone] {
         const Attempt opened = OpenClipboardUnlessOwnerHung();
+        leftAlone = opened == Attempt::kGiveUp;  // its owner does not answer
         if (opened != Attempt::kDone) return opened;
+        // Taken aside once: a later try finds our own emptied clipboard.
+        const bool theirs = change.inPlaceOfOffer && !g_offer.onClipboard;
+        if (theirs && change.offer != nullptr && !change.took) change.took = TakeTextAside(change.taken);
+        leftAlone = theirs && !change.took;
         Attempt result = Attempt::kGiveUp;
-        if (aside == nullptr || g_offer.onClipboard || (took = TakeTextAside(taken))) {
-          result = EmptyClipboard() && PutOffer(text) ? Attempt::kDone : Attempt::kAgain;
+        if (!leftAlone) {
+          // On success the clipboard owns the memory. The locale goes first:
+          // when the text then fails, `memory` is still ours for the next try.
+          const bool put = EmptyClipboard() && (change.offer != nullptr
+                                                    ? PutOffer(*change.offer)
+                                                    : PutLocale(change.locale) &&
+                                                          SetClipboardData(CF_UNICODETEXT, change.memory) != nullptr);
+          result = put ? Attempt::kDone : Attempt::kAgain;
         }
         CloseClipboard();
         return result;
       },
       kClipboardClock);
-  if (done && took) {
-    aside->text.swap(taken.text);
-    aside->locale = taken.locale;
-    kept = true;
-  }
-  return done;
+  return done ? ClipboardChange::kDone : leftAlone ? ClipboardChange::kLeftAlone : ClipboardChange::kBusy;
 }
 
 // Writes text and its locale as the clipboard's content, prepared before the
-// clipboard is opened, so that it is held only briefly. With `inPlaceOfOffer`,
-// only while our latest offer is still there.
-bool WriteText(const std::u16string& text, LCID locale, bool inPlaceOfOffer) {
-  HGLOBAL memory = UnicodeBlock(text);
-  if (memory == nullptr) return false;
-  // Emptying can fail for a moment too (under Wine while the previous owner's
-  // process is ending): the whole sequence is tried again, within the budget.
-  const bool done = clipboard_retry::RunWithinBudget(
-      [memory, locale, inPlaceOfOffer] {
-        const Attempt opened = OpenClipboardUnlessOwnerHung();
-        if (opened != Attempt::kDone) return opened;
-        if (inPlaceOfOffer && !g_offer.onClipboard) {
-          CloseClipboard();
-          return Attempt::kGiveUp;
-        }
-        // On success the clipboard owns the memory. The locale goes first:
-        // when the text then fails, `memory` is still ours for the next try.
-        const bool set = EmptyClipboard() && PutLocale(locale) && SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
-        CloseClipboard();
-        return set ? Attempt::kDone : Attempt::kAgain;
-      },
-      kClipboardClock);
-  if (!done) GlobalFree(memory);
-  return done;
+// clipboard is opened, so that it is held only briefly. Emptying can fail for
+// a moment too (under Wine while the previous owner's process is ending):
+// the whole sequence is tried again, within the budget.
+ClipboardChange WriteText(const std::u16string& text, LCID locale, bool inPlaceOfOffer) {
+  Change change = {nullptr, UnicodeBlock(text), locale, inPlaceOfOffer, {}, false};
+  if (change.memory == nullptr) return ClipboardChange::kBusy;
+  const ClipboardChange result = Apply(change);
+  if (result != ClipboardChange::kDone) GlobalFree(change.memory);
+  return result;
 }
 
 }  // namespace
 
-bool ClipboardSetText(const std::u16string& text) { return WriteText(text, GetSystemDefaultLCID(), false); }
+bool ClipboardSetText(const std::u16string& text) {
+  return WriteText(text, GetSystemDefaultLCID(), false) == ClipboardChange::kDone;
+}
 
 bool ClipboardGetText(std::u16string& out) {
   out.clear();
@@ -346,12 +348,19 @@ bool ClipboardGetText(std::u16string& out) {
 }
 
 bool ClipboardOffer(const std::u16string& text) {
-  bool kept = false;
-  return OfferText(text, nullptr, kept);
+  Change change = {&text, nullptr, 0, false, {}, false};
+  return Apply(change) == ClipboardChange::kDone;
 }
 
-bool ClipboardOfferAgain(const std::u16string& text, ClipboardText& aside, bool& keptAside) {
-  return OfferText(text, &aside, keptAside);
+ClipboardChange ClipboardOfferAgain(const std::u16string& text, ClipboardText& aside, bool& keptAside) {
+  Change change = {&text, nullptr, 0, true, {}, false};
+  const ClipboardChange result = Apply(change);
+  if (result == ClipboardChange::kDone && change.took) {
+    aside.text.swap(change.taken.text);
+    aside.locale = change.taken.locale;
+    keptAside = true;
+  }
+  return result;
 }
 
 OfferNews ClipboardOfferNews(WindowHandle reader) {
@@ -367,7 +376,7 @@ OfferNews ClipboardOfferNews(WindowHandle reader) {
   return news;
 }
 
-bool ClipboardPutBack(const ClipboardText& aside) {
+ClipboardChange ClipboardPutBack(const ClipboardText& aside) {
   return WriteText(aside.text, aside.locale != 0 ? aside.locale : GetSystemDefaultLCID(), true);
 }
 

@@ -41,6 +41,9 @@ constexpr double kKeysOnTheirWaySeconds = 2.0;
 constexpr int kAnswersInARow = 3;
 // How often a SQL*Plus that does not answer is asked again.
 constexpr double kAskAgainSeconds = 0.25;
+// How long the clipboard may be held by another program (a loaded machine)
+// before a change of it in place of our offer is given up.
+constexpr double kClipboardPatienceSeconds = 5.0;
 
 // True when a keystroke now would reach SQL*Plus: the window in front is the
 // one found, or bears SQL*Plus's exact title.
@@ -139,6 +142,29 @@ struct UsersCopy {
   bool kept = false;
 };
 
+// Changes the clipboard in place of our offer, trying again for a while
+// (handling messages meanwhile) while another program holds it.
+template <typename Change>
+ClipboardChange Patiently(Change change) {
+  const double end = MonotonicSeconds() + kClipboardPatienceSeconds;
+  ClipboardChange result = change();
+  while (result == ClipboardChange::kBusy && MonotonicSeconds() < end) {
+    WaitHandlingEvents(kAskAgainSeconds);
+    result = change();
+  }
+  return result;
+}
+
+ClipboardChange OfferAgain(const std::u16string& text, UsersCopy& copy) {
+  return Patiently([&] { return ClipboardOfferAgain(text, copy.aside, copy.kept); });
+}
+
+// Puts the user's copy back, if one was kept aside. Should the clipboard
+// stay busy for that long, the copy is lost: the user hears a beep.
+void PutBack(UsersCopy& copy) {
+  if (copy.kept && Patiently([&] { return ClipboardPutBack(copy.aside); }) == ClipboardChange::kBusy) Beep();
+}
+
 // Makes the clipboard ready for the paste: our text offered and unread,
 // with a copy of the user's made since taken aside. False, with a beep, when
 // that copy holds more than text (it stays) or the clipboard cannot be used:
@@ -146,7 +172,7 @@ struct UsersCopy {
 bool ReadyForPaste(const std::u16string& text, WindowHandle sqlPlus, UsersCopy& copy) {
   const OfferNews news = ClipboardOfferNews(sqlPlus);
   if (news.onClipboard && news.reads == 0) return true;
-  if (ClipboardOfferAgain(text, copy.aside, copy.kept)) return true;
+  if (OfferAgain(text, copy) == ClipboardChange::kDone) return true;
   Beep();
   return false;
 }
@@ -166,7 +192,7 @@ void WaitUntilPasteTaken(WindowHandle sqlPlus, bool byKeys, const std::u16string
       // for it, or, when theirs is more than text, theirs stays (and no
       // earlier copy kept aside may replace it).
       answers = 0;
-      if (ClipboardOfferAgain(text, copy.aside, copy.kept)) continue;
+      if (OfferAgain(text, copy) == ClipboardChange::kDone) continue;
       Beep();
       copy.kept = false;
       offered = false;
@@ -202,7 +228,7 @@ void Paste(WindowHandle sqlPlus, bool byKeys, const std::u16string& text, Window
     // queue is full: the user pastes by hand. (Gone: nothing to tell.)
     Beep();
   }
-  if (copy.kept) ClipboardPutBack(copy.aside);
+  PutBack(copy);
 }
 
 // SQL*Plus takes an activation in its own thread, after whatever was sent to

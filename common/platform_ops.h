@@ -77,17 +77,25 @@ struct OfferNews {
 };
 OfferNews ClipboardOfferNews(WindowHandle reader);
 
+// How a change of the clipboard in place of the latest offer went.
+enum class ClipboardChange {
+  kDone,
+  kLeftAlone,  // someone else's content is there, which must stay
+  kBusy,       // the clipboard could not be used just now (held by another
+               // program for longer than one call tries)
+};
+
 // Offers `text` again, in one opening of the clipboard: in place of the
 // latest offer, or of what someone else has put on the clipboard since, when
 // that is text only (plain text in any of its forms and its locale, or
 // nothing at all); that text then goes to `aside` and `keptAside` is set.
-// False when the clipboard holds anything else (a picture, files, formatted
-// text), which stays untouched, or when it cannot be used.
-bool ClipboardOfferAgain(const std::u16string& text, ClipboardText& aside, bool& keptAside);
+// Anything else (a picture, files, formatted text, or content whose owner
+// does not answer) is left alone.
+ClipboardChange ClipboardOfferAgain(const std::u16string& text, ClipboardText& aside, bool& keptAside);
 
-// Puts `aside` back in place of the latest offer. Nothing happens (false)
-// when someone else has put something on the clipboard since the offer.
-bool ClipboardPutBack(const ClipboardText& aside);
+// Puts `aside` back in place of the latest offer; left alone when someone
+// else has put something on the clipboard since the offer.
+ClipboardChange ClipboardPutBack(const ClipboardText& aside);
 
 // Hands over the text of the latest offer where it is still unread on the
 // clipboard, so that the clipboard keeps it after this program has ended,

@@ -416,28 +416,40 @@ OfferNews ClipboardOfferNews(WindowHandle) {
   return news;
 }
 
-bool ClipboardOfferAgain(const std::u16string& text, ClipboardText& aside, bool& keptAside) {
+namespace {
+
+bool ClipboardBusy() {
+  fake::World& w = State();
+  if (w.clipboardBusyChanges <= 0 && !w.clipboardWriteFails) return false;
+  --w.clipboardBusyChanges;
+  return true;
+}
+
+}  // namespace
+
+ClipboardChange ClipboardOfferAgain(const std::u16string& text, ClipboardText& aside, bool& keptAside) {
   fake::Record("ClipboardOfferAgain(" + text::ToUtf8(text) + ")");
   fake::World& w = State();
-  if (w.clipboardWriteFails) return false;
+  if (ClipboardBusy()) return ClipboardChange::kBusy;
   if (!w.offerOnClipboard) {
-    if (w.clipboardReadFails || w.clipboardHoldsMore) return false;
+    if (w.clipboardReadFails || w.clipboardHoldsMore) return ClipboardChange::kLeftAlone;
     aside.text = w.clipboard;
     aside.locale = w.clipboardLocale;
     keptAside = true;
   }
   PutOffer(text);
-  return true;
+  return ClipboardChange::kDone;
 }
 
-bool ClipboardPutBack(const ClipboardText& aside) {
+ClipboardChange ClipboardPutBack(const ClipboardText& aside) {
   fake::Record("ClipboardPutBack(" + text::ToUtf8(aside.text) + ")");
   fake::World& w = State();
-  if (!w.offerOnClipboard || w.clipboardWriteFails) return false;
+  if (ClipboardBusy()) return ClipboardChange::kBusy;
+  if (!w.offerOnClipboard) return ClipboardChange::kLeftAlone;
   w.offerOnClipboard = false;
   w.clipboard = aside.text;
   w.clipboardLocale = aside.locale;
-  return true;
+  return ClipboardChange::kDone;
 }
 
 void ClipboardLetGo() {

@@ -36,6 +36,9 @@ struct World {
   int offerReads = 0;
   int offerReadsElsewhere = 0;
   bool letGo = false;  // ClipboardLetGo since the last offer
+  // The clipboard is held by another program for this many of the next
+  // changes in place of the offer (ClipboardOfferAgain, ClipboardPutBack).
+  int clipboardBusyChanges = 0;
   // A clipboard history that reads every offer at once (before the paste,
   // unless the paste follows without a pause).
   bool historyReadsOffers = false;

@@ -391,6 +391,9 @@ TEST_F(Delivery, TheUsersNewerCopyIsNeverDestroyed) {
       SqlPlusRunning();
       Active(u"yes");
       fake::State().sqlPlusTakes = fake::World::Takes::kAfterBusy;
+      // Another program holds the clipboard for a moment each time it is to
+      // be changed (a loaded machine): that changes nothing.
+      fake::State().clipboardBusyChanges = 3;
       int activations = 0;
       bool copied = false;
       fake::State().onCall = [&](const std::string& call) {
@@ -414,11 +417,13 @@ TEST_F(Delivery, TheUsersNewerCopyIsNeverDestroyed) {
         EXPECT_EQ(fake::Count("Beep()"), 1) << label;
         EXPECT_EQ(fake::Count("SendKeystrokes") + fake::Count("PostMessage"), afterThePaste ? 1 : 0) << label;
         EXPECT_EQ(fake::Count("ClipboardPutBack"), 0) << label;
+        EXPECT_EQ(fake::Count("ClipboardOfferAgain"), 4) << label;  // three busy, then left alone
       } else {
         EXPECT_EQ(fake::State().clipboard, u"delete from t;") << label;
         EXPECT_EQ(fake::State().clipboardLocale, 0x409u) << label;  // with its own locale
         EXPECT_EQ(Pasted(), std::vector<std::u16string>{u"x;\r\n"}) << label;
         EXPECT_EQ(fake::Count("Beep()"), 0) << label;
+        EXPECT_EQ(fake::Count("ClipboardOfferAgain") + fake::Count("ClipboardPutBack"), 5) << label;
       }
       // After the paste the turn is held until SQL*Plus, busy for 3 s, has
       // got to it (read, or answered again).

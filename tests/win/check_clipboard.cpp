@@ -441,12 +441,13 @@ void CheckClipboardOffer(HWND main) {
   Expect(copy, !ClipboardOfferNews(ours).onClipboard, "the offer is still counted on the clipboard");
   ClipboardText aside;
   bool kept = false;
-  Expect(copy, ClipboardOfferAgain(text, aside, kept) && kept, "the text-only copy was not taken aside");
+  Expect(copy, ClipboardOfferAgain(text, aside, kept) == ClipboardChange::kDone && kept,
+         "the text-only copy was not taken aside");
   Expect(copy, aside.text == users && aside.locale == 0x0409,
          "taken aside: " + Show(aside.text) + ", locale " + Num(aside.locale));
   listing = ListClipboard(main);
   Expect(copy, ClipboardOfferNews(ours).onClipboard && listing.keptOutAsZero == 3, "not offered again");
-  Expect(copy, ClipboardPutBack(aside), "not put back");
+  Expect(copy, ClipboardPutBack(aside) == ClipboardChange::kDone, "not put back");
   LCID locale = 0;
   RawLocaleAndAnsiText(locale, ansi);
   std::u16string back;
@@ -457,8 +458,9 @@ void CheckClipboardOffer(HWND main) {
   // A picture is never touched.
   kept = false;
   Expect(copy, ClipboardOffer(text) && RawClipboardBitmapOnly(), "could not offer, then copy a picture");
-  Expect(copy, !ClipboardOfferAgain(text, aside, kept) && !kept, "offered again over the picture");
-  Expect(copy, !ClipboardPutBack(aside), "put text back over the picture");
+  Expect(copy, ClipboardOfferAgain(text, aside, kept) == ClipboardChange::kLeftAlone && !kept,
+         "offered again over the picture");
+  Expect(copy, ClipboardPutBack(aside) == ClipboardChange::kLeftAlone, "put text back over the picture");
   Expect(copy, IsClipboardFormatAvailable(CF_BITMAP), "the picture is gone");
   Finish(copy);
 
