@@ -232,6 +232,8 @@ TEST_F(Delivery, SqlPlusClosingDuringTheSettlingWaitEndsQuietly) {
   DeliverToSqlPlus(u"x;\r\n", kOwn, true);
   EXPECT_EQ(fake::Count("SendKeystrokes"), 0);
   EXPECT_EQ(fake::Count("PostMessageW(77,273,201,0)"), 1);  // the post to a gone window just fails
+  EXPECT_EQ(fake::Count("Beep"), 0);  // (a refused post beeps: see below)
+  EXPECT_EQ(fake::State().clipboard, u"x;\r\n");
 }
 
 TEST_F(Delivery, HeldShortcutKeysAreWaitedForBrieflyThenThePasteCommandGoesInstead) {
