@@ -246,10 +246,10 @@ bool PutOffer(const std::u16string& text) {
   if (!IsClipboardFormatAvailable(CF_UNICODETEXT)) return false;
   const bool ansi = AnsiOfItsOwn();
   if (ansi) SetClipboardData(CF_TEXT, nullptr);
-  static const wchar_t* const kKeptOut[] = {L"ExcludeClipboardContentFromMonitorProcessing",
-                                            L"CanIncludeInClipboardHistory", L"CanUploadToCloudClipboard"};
+  static const char* const kKeptOut[] = {"ExcludeClipboardContentFromMonitorProcessing",
+                                         "CanIncludeInClipboardHistory", "CanUploadToCloudClipboard"};
   const DWORD no = 0;
-  for (const wchar_t* name : kKeptOut) Put(RegisterClipboardFormatW(name), BlockOf(&no, sizeof no, 0));
+  for (const char* name : kKeptOut) Put(RegisterClipboardFormatA(name), BlockOf(&no, sizeof no, 0));
   g_offer.text = &text;
   g_offer.onClipboard = true;
   g_offer.unicodeDue = true;
