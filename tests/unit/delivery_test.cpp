@@ -31,6 +31,12 @@ class Delivery : public ::testing::Test {
     return fake::State().now - start;
   }
   const std::vector<std::u16string>& Pasted() { return fake::State().pasted; }
+  // Records in `at` when the paste goes out (keys or command).
+  static void WatchHandOver(double& at) {
+    fake::State().onCall = [&at](const std::string& call) {
+      if (call.rfind("SendKeystrokes", 0) == 0 || call.rfind("PostMessage", 0) == 0) at = fake::State().now;
+    };
+  }
 
   // The calls that matter to SQL*Plus, in order, without the setup noise.
   std::vector<std::string> Actions() {
@@ -326,9 +332,7 @@ TEST_F(Delivery, TheTurnIsHeldUntilSqlPlusHasTakenThePasteOrNothingIsPending) {
       fake::State().sqlPlusTakes = c.takes;
       fake::State().busySeconds = c.takes == Takes::kNeverThenGoes ? 60 : 3;
       double handedOver = 0;
-      fake::State().onCall = [&](const std::string& call) {
-        if (call.rfind("SendKeystrokes", 0) == 0 || call.rfind("PostMessage", 0) == 0) handedOver = fake::State().now;
-      };
+      WatchHandOver(handedOver);
       DeliverToSqlPlus(u"select 1;\r\n", kOwn, false);
       const double took = fake::State().now - handedOver;
       const std::string label = std::to_string(static_cast<int>(c.takes)) + (keystroke ? " keys" : " command");
@@ -360,9 +364,7 @@ TEST_F(Delivery, AReadByAnotherProgramIsNoProof) {
       fake::State().historyReadsOffers = true;
       if (busy) fake::State().sqlPlusTakes = fake::World::Takes::kAfterBusy;
       double handedOver = 0;
-      fake::State().onCall = [&](const std::string& call) {
-        if (call.rfind("SendKeystrokes", 0) == 0 || call.rfind("PostMessage", 0) == 0) handedOver = fake::State().now;
-      };
+      WatchHandOver(handedOver);
       DeliverToSqlPlus(u"x;\r\n", kOwn, true);
       const std::string label = std::string(keystroke ? "keys" : "command") + (busy ? " busy" : "");
       EXPECT_EQ(Pasted(), std::vector<std::u16string>{u"x;\r\n"}) << label;

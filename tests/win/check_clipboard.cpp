@@ -74,9 +74,10 @@ bool RawLocaleAndAnsiText(LCID& locale, std::string& ansi) {
 }
 
 // Unicode text with a locale of the caller's choice, as a program writes it
-// while another keyboard layout is active.
-bool RawUnicodeWithLocale(const std::u16string& text, LCID locale) {
-  if (!OpenClipboard(nullptr)) return false;
+// while another keyboard layout is active, or as another program copies text
+// (opened with a window, as programs do).
+bool RawUnicodeWithLocale(const std::u16string& text, LCID locale, HWND window = nullptr) {
+  if (!OpenClipboard(window)) return false;
   bool done = false;
   if (EmptyClipboard()) {
     HGLOBAL units = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
@@ -313,26 +314,6 @@ Listing ListClipboard(HWND window) {
   return listing;
 }
 
-// Text only, with a locale, as another program copies it (opened with a
-// window, as programs do).
-bool CopyTextWithLocale(HWND window, const std::u16string& text, LCID locale) {
-  if (!OpenClipboard(window)) return false;
-  bool done = false;
-  if (EmptyClipboard()) {
-    HGLOBAL units = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
-    HGLOBAL lcid = GlobalAlloc(GMEM_MOVEABLE, sizeof locale);
-    if (units != nullptr && lcid != nullptr) {
-      std::memcpy(GlobalLock(units), wide::Ptr(text), (text.size() + 1) * sizeof(wchar_t));
-      GlobalUnlock(units);
-      std::memcpy(GlobalLock(lcid), &locale, sizeof locale);
-      GlobalUnlock(lcid);
-      done = SetClipboardData(CF_UNICODETEXT, units) != nullptr && SetClipboardData(CF_LOCALE, lcid) != nullptr;
-    }
-  }
-  CloseClipboard();
-  return done;
-}
-
 // True when the delivery offers a CF_TEXT of its own (the ANSI code page is
 // not the system locale's).
 bool AnsiOfItsOwnHere() {
@@ -437,7 +418,7 @@ void CheckClipboardOffer(HWND main) {
   Check copy{"clipboard_offer_newer_copy", {}, {}};
   const std::u16string users = u"利用者のコピー";
   Expect(copy, ClipboardOffer(text), "offer failed");
-  Expect(copy, CopyTextWithLocale(main, users, 0x0409), "could not copy as another program");
+  Expect(copy, RawUnicodeWithLocale(users, 0x0409, main), "could not copy as another program");
   Expect(copy, !ClipboardOfferNews(ours).onClipboard, "the offer is still counted on the clipboard");
   ClipboardText aside;
   bool kept = false;
@@ -468,7 +449,7 @@ void CheckClipboardOffer(HWND main) {
   Expect(kept_, ClipboardOffer(text), "offer failed");
   ClipboardLetGo();
   Expect(kept_, RawClipboardText(back, hasText) && back == text, "after letting go the clipboard holds " + Show(back));
-  Expect(kept_, ClipboardOffer(text) && CopyTextWithLocale(main, users, 0x0409), "could not offer, then copy");
+  Expect(kept_, ClipboardOffer(text) && RawUnicodeWithLocale(users, 0x0409, main), "could not offer, then copy");
   ClipboardLetGo();
   Expect(kept_, RawClipboardText(back, hasText) && back == users, "letting go replaced the newer copy: " + Show(back));
   Finish(kept_);
