@@ -108,7 +108,9 @@ bool ModifierKeysReleased() {
 // SQL*Plus's read, and opened the clipboard without a window, passes for
 // SQL*Plus; the delivery then ends early, and a delivery after it that
 // writes before SQL*Plus has read has its own text pasted twice. (Wine's
-// clipboard bridge to X11 reads nothing until an X program asks.)
+// clipboard bridge to X11 reads nothing until an X program asks.) Nor can
+// a copy the user makes in the very moment SQL*Plus opens the clipboard be
+// told from one made before: SQL*Plus then pastes the user's.
 //
 // Without a read there is still an end: SQL*Plus answering several messages
 // in a row after the paste. A message sent to SQL*Plus is answered when its
