@@ -333,6 +333,9 @@ void DeliverInTurn(const std::u16string& text, WindowHandle ownWindow, bool sett
   WindowHandle sqlPlus = WinFindWindow(&sqlPlusClass, kSqlPlusTitle);
   if (sqlPlus == 0) sqlPlus = WinFindWindow(nullptr, kSqlPlusTitle);
   if (sqlPlus == 0) {
+    // No paste to prove: the text is handed over to the clipboard at once,
+    // so that no program reading it waits on this one while it types.
+    ClipboardLetGo();
     DeliverToConsoleSqlPlus(text, ownWindow, settle);
     return;
   }
