@@ -1,5 +1,7 @@
-// The clipboard on Windows: plain (Unicode) text written and read within the
-// one retry budget of clipboard_retry, never waiting on a hung owner.
+// The clipboard on Windows: plain (Unicode) text written, offered and read
+// within the one retry budget of clipboard_retry, never waiting on a hung
+// owner. The offer of a delivery is answered by a window of our own (see
+// ClipboardOffer in platform_ops.h, and delivery.cpp for what it proves).
 #include <windows.h>
 
 #include <cstdint>
@@ -15,17 +17,51 @@ namespace {
 
 using clipboard_retry::Attempt;
 
+// The offer of a delivery: its text (the caller's, which stays as it is
+// until ClipboardLetGo), the formats still to be handed over, and the
+// program of each read (0: a reader that opened the clipboard without a
+// window). Each format is rendered at most once, so two reads at most.
+struct Offer {
+  const std::u16string* text = nullptr;
+  bool onClipboard = false;
+  bool unicodeDue = false;  // CF_UNICODETEXT not handed over yet
+  bool ansiDue = false;     // CF_TEXT of our own (see AnsiOfItsOwn) not handed over yet
+  int reads = 0;
+  DWORD readers[2] = {};
+};
+Offer g_offer;
+HWND g_window = nullptr;
+
+LRESULT CALLBACK ClipboardWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
 // The clipboard is opened on behalf of a hidden message-only window of our
-// own. Opened without a window, EmptyClipboard leaves the clipboard with no
-// owner, after which SetClipboardData may fail on Windows; and two programs
-// that both open it without a window do not keep each other out under Wine.
+// own, which answers for the offer. Opened without a window, EmptyClipboard
+// leaves the clipboard with no owner, after which SetClipboardData may fail
+// on Windows; and two programs that both open it without a window do not
+// keep each other out under Wine. Created again after ClipboardLetGo.
 HWND ClipboardWindow() {
-  static HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                       GetModuleHandleW(nullptr), nullptr);
-  return window;
+  static const wchar_t kClass[] = L"vorn3Clipboard";
+  static ATOM registered = 0;
+  if (g_window != nullptr) return g_window;
+  if (registered == 0) {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = ClipboardWindowProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = kClass;
+    registered = RegisterClassW(&wc);
+  }
+  g_window = CreateWindowExW(0, kClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr), nullptr);
+  return g_window;
 }
 
-void PauseSeconds(double seconds) { Sleep(static_cast<DWORD>(seconds * 1000.0 + 0.5)); }
+// The pause between two tries handles the messages sent to this thread: a
+// program that holds the clipboard open and asks for our offer's text waits
+// for our answer, so the clipboard stays shut for as long as we sleep.
+void PauseSeconds(double seconds) {
+  MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(seconds * 1000.0 + 0.5), QS_SENDMESSAGE, 0);
+  MSG message;
+  PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
 
 // Clipboard operations keep trying within the one budget of clipboard_retry.
 const clipboard_retry::Clock kClipboardClock = {MonotonicSeconds, PauseSeconds};
@@ -84,64 +120,218 @@ bool ReadOpenClipboard(std::u16string& out) {
   return done;
 }
 
+// A moveable memory block holding `size` bytes of `data` and then
+// `terminator` zero bytes; nullptr when there is no memory for it.
+HGLOBAL BlockOf(const void* data, SIZE_T size, SIZE_T terminator) {
+  if (size > SIZE_MAX - terminator) return nullptr;
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size + terminator);
+  if (memory == nullptr) return nullptr;
+  char* target = static_cast<char*>(GlobalLock(memory));
+  if (target == nullptr) {
+    GlobalFree(memory);
+    return nullptr;
+  }
+  if (size != 0) std::memcpy(target, data, size);
+  std::memset(target + size, 0, terminator);
+  GlobalUnlock(memory);
+  return memory;
+}
+
+HGLOBAL UnicodeBlock(const std::u16string& text) {
+  if (text.size() >= SIZE_MAX / sizeof(wchar_t)) return nullptr;
+  return BlockOf(text.data(), text.size() * sizeof(wchar_t), sizeof(wchar_t));
+}
+
+// Puts `memory` on the open clipboard as `format`; frees it when that fails.
+bool Put(UINT format, HGLOBAL memory) {
+  if (memory != nullptr && SetClipboardData(format, memory) != nullptr) return true;
+  if (memory != nullptr) GlobalFree(memory);
+  return false;
+}
+
 // SQL*Plus reads the clipboard as ANSI text (CF_TEXT), which the system
 // makes from the Unicode text when it is asked for, in the code page of the
 // clipboard's locale (CF_LOCALE). Left to itself, the system takes the
 // locale from the keyboard layout active when the clipboard is written: with
 // an English layout active, Japanese would reach SQL*Plus as "?". The
 // locale given here is the system's, whose ANSI code page is the one every
-// ANSI program on the system reads text in. (Rather than a CF_TEXT of our
-// own: the text stays one copy, converted only for a reader that asks for
-// it, and CF_OEMTEXT follows the same locale.) False when it cannot be set;
-// the memory is then freed.
-bool SetSystemLocale() {
-  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, sizeof(LCID));
-  if (memory == nullptr) return false;
-  void* target = GlobalLock(memory);
-  if (target == nullptr) {
-    GlobalFree(memory);
-    return false;
-  }
-  const LCID locale = GetSystemDefaultLCID();
-  std::memcpy(target, &locale, sizeof locale);
+// ANSI program on the system reads text in, CF_OEMTEXT following it.
+bool PutLocale(LCID locale) { return Put(CF_LOCALE, BlockOf(&locale, sizeof locale, 0)); }
+
+// ... except where the ANSI code page of programs is not their locale's:
+// with "Use Unicode UTF-8 for worldwide language support" (Windows 10 1903
+// and later) GetACP() gives 65001 while the system locale's stays 932. An
+// ANSI program then reads CF_TEXT as UTF-8, and the offer carries a CF_TEXT
+// of its own, converted with CP_ACP, the code page of the program's own
+// ANSI calls.
+bool AnsiOfItsOwn() {
+  DWORD codePage = 0;
+  return GetLocaleInfoW(GetSystemDefaultLCID(), LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
+                        reinterpret_cast<LPWSTR>(&codePage), sizeof codePage / sizeof(wchar_t)) != 0 &&
+         codePage != GetACP();
+}
+
+HGLOBAL AnsiBlock(const std::u16string& text) {
+  const int units = text.size() <= 0x3fffffff ? static_cast<int>(text.size()) : -1;
+  if (units < 0) return nullptr;
+  const int bytes = units == 0 ? 0 : WideCharToMultiByte(CP_ACP, 0, wide::Ptr(text), units, nullptr, 0, nullptr, nullptr);
+  HGLOBAL memory = BlockOf(nullptr, 0, static_cast<SIZE_T>(bytes) + 1);
+  char* target = memory != nullptr ? static_cast<char*>(GlobalLock(memory)) : nullptr;
+  if (target == nullptr) return memory;
+  WideCharToMultiByte(CP_ACP, 0, wide::Ptr(text), units, target, bytes, nullptr, nullptr);
   GlobalUnlock(memory);
-  if (SetClipboardData(CF_LOCALE, memory) != nullptr) return true;
-  GlobalFree(memory);
-  return false;
+  return memory;
+}
+
+// Hands over one format of the offer to the open clipboard.
+void Render(UINT format) {
+  if (g_offer.text == nullptr) return;
+  if (format == CF_UNICODETEXT) {
+    g_offer.unicodeDue = false;
+    Put(format, UnicodeBlock(*g_offer.text));
+  } else if (format == CF_TEXT) {
+    g_offer.ansiDue = false;
+    Put(format, AnsiBlock(*g_offer.text));
+  }
+}
+
+// Hands over what is still due while the offer is on the clipboard, as the
+// program ends: opened by us (within the usual budget), and only while we
+// still own it, so that nobody's newer content is overwritten.
+void RenderWhatIsDue() {
+  if (!g_offer.unicodeDue && !g_offer.ansiDue) return;
+  const double end = MonotonicSeconds() + clipboard_retry::kBudgetSeconds;
+  while (!OpenClipboard(g_window)) {
+    if (MonotonicSeconds() > end) return;
+    PauseSeconds(clipboard_retry::kPauseSeconds);
+  }
+  if (GetClipboardOwner() == g_window) {
+    if (g_offer.unicodeDue) Render(CF_UNICODETEXT);
+    if (g_offer.ansiDue) Render(CF_TEXT);
+  }
+  CloseClipboard();
+}
+
+LRESULT CALLBACK ClipboardWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_RENDERFORMAT: {
+      // A program reads the offer now. It holds the clipboard open, with a
+      // window of its own or none, which tells which program it is.
+      DWORD process = 0;
+      HWND reader = GetOpenClipboardWindow();
+      if (reader != nullptr) GetWindowThreadProcessId(reader, &process);
+      if (g_offer.reads < 2) g_offer.readers[g_offer.reads] = process;
+      ++g_offer.reads;
+      Render(static_cast<UINT>(wParam));
+      return 0;
+    }
+    case WM_RENDERALLFORMATS:
+      RenderWhatIsDue();
+      return 0;
+    case WM_DESTROYCLIPBOARD:  // emptied: by someone else, or before our next content
+      g_offer.onClipboard = false;
+      return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// The offer's formats, on the clipboard we have opened and emptied: the
+// locale, the text to be rendered when read, and the formats that keep it
+// out of the clipboard history and the cloud clipboard ("Exclude..." keeps
+// it from both, and from monitors that honour it; the two others say the
+// same to those that look only for them).
+bool PutOffer(const std::u16string& text) {
+  if (!PutLocale(GetSystemDefaultLCID())) return false;
+  SetClipboardData(CF_UNICODETEXT, nullptr);  // a promise gives no handle back
+  if (!IsClipboardFormatAvailable(CF_UNICODETEXT)) return false;
+  const bool ansi = AnsiOfItsOwn();
+  if (ansi) SetClipboardData(CF_TEXT, nullptr);
+  static const char* const kKeptOut[] = {"ExcludeClipboardContentFromMonitorProcessing",
+                                         "CanIncludeInClipboardHistory", "CanUploadToCloudClipboard"};
+  const DWORD no = 0;
+  for (const char* name : kKeptOut) Put(RegisterClipboardFormatA(name), BlockOf(&no, sizeof no, 0));
+  g_offer.text = &text;
+  g_offer.onClipboard = true;
+  g_offer.unicodeDue = true;
+  g_offer.ansiDue = ansi;
+  g_offer.reads = 0;
+  return true;
+}
+
+// Reads the open clipboard into `out` when it holds text only: every format
+// it lists (the converted ones too) is a text format or the locale.
+bool TakeTextAside(ClipboardText& out) {
+  for (UINT format = EnumClipboardFormats(0); format != 0; format = EnumClipboardFormats(format)) {
+    if (format != CF_UNICODETEXT && format != CF_TEXT && format != CF_OEMTEXT && format != CF_LOCALE) return false;
+  }
+  if (!ReadOpenClipboard(out.text)) return false;
+  out.locale = 0;
+  HANDLE data = GetClipboardData(CF_LOCALE);
+  const void* locale = data != nullptr ? GlobalLock(data) : nullptr;
+  if (locale != nullptr) {
+    if (GlobalSize(data) >= sizeof(LCID)) std::memcpy(&out.locale, locale, sizeof(LCID));
+    GlobalUnlock(data);
+  }
+  return true;
+}
+
+// One change of the clipboard's content, made in one opening of it: an
+// offer of `offer`, or else `memory` as Unicode text with `locale`. With
+// `inPlaceOfOffer`, only where our latest offer is on the clipboard, or, for
+// an offer, in place of text only, which is then `taken` aside.
+struct Change {
+  const std::u16string* offer;
+  HGLOBAL memory;
+  LCID locale;
+  bool inPlaceOfOffer;
+  ClipboardText taken;
+  bool took;
+};
+
+ClipboardChange Apply(Change& change) {
+  bool leftAlone = false;
+  const bool done = clipboard_retry::RunWithinBudget(
+      [&change, &leftAlone] {
+        const Attempt opened = OpenClipboardUnlessOwnerHung();
+        leftAlone = opened == Attempt::kGiveUp;  // its owner does not answer
+        if (opened != Attempt::kDone) return opened;
+        // Taken aside once: a later try finds our own emptied clipboard.
+        const bool theirs = change.inPlaceOfOffer && !g_offer.onClipboard;
+        if (theirs && change.offer != nullptr && !change.took) change.took = TakeTextAside(change.taken);
+        leftAlone = theirs && !change.took;
+        Attempt result = Attempt::kGiveUp;
+        if (!leftAlone) {
+          // On success the clipboard owns the memory. The locale goes first:
+          // when the text then fails, `memory` is still ours for the next try.
+          const bool put = EmptyClipboard() && (change.offer != nullptr
+                                                    ? PutOffer(*change.offer)
+                                                    : PutLocale(change.locale) &&
+                                                          SetClipboardData(CF_UNICODETEXT, change.memory) != nullptr);
+          result = put ? Attempt::kDone : Attempt::kAgain;
+        }
+        CloseClipboard();
+        return result;
+      },
+      kClipboardClock);
+  return done ? ClipboardChange::kDone : leftAlone ? ClipboardChange::kLeftAlone : ClipboardChange::kBusy;
+}
+
+// Writes text and its locale as the clipboard's content, prepared before the
+// clipboard is opened, so that it is held only briefly. Emptying can fail for
+// a moment too (under Wine while the previous owner's process is ending):
+// the whole sequence is tried again, within the budget.
+ClipboardChange WriteText(const std::u16string& text, LCID locale, bool inPlaceOfOffer) {
+  Change change = {nullptr, UnicodeBlock(text), locale, inPlaceOfOffer, {}, false};
+  if (change.memory == nullptr) return ClipboardChange::kBusy;
+  const ClipboardChange result = Apply(change);
+  if (result != ClipboardChange::kDone) GlobalFree(change.memory);
+  return result;
 }
 
 }  // namespace
 
 bool ClipboardSetText(const std::u16string& text) {
-  if (text.size() >= (SIZE_MAX / sizeof(wchar_t)) - 1) return false;
-  const SIZE_T bytes = (text.size() + 1) * sizeof(wchar_t);
-  // Prepare the data before opening, so the clipboard is held only briefly.
-  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
-  if (memory == nullptr) return false;
-  void* target = GlobalLock(memory);
-  if (target == nullptr) {
-    GlobalFree(memory);
-    return false;
-  }
-  if (!text.empty()) std::memcpy(target, text.data(), text.size() * sizeof(wchar_t));
-  static_cast<wchar_t*>(target)[text.size()] = L'\0';
-  GlobalUnlock(memory);
-
-  // Emptying can fail for a moment too (under Wine while the previous owner's
-  // process is ending): the whole sequence is tried again, within the budget.
-  const bool done = clipboard_retry::RunWithinBudget(
-      [memory] {
-        const Attempt opened = OpenClipboardUnlessOwnerHung();
-        if (opened != Attempt::kDone) return opened;
-        // On success the clipboard owns the memory. The locale goes first:
-        // when the text then fails, `memory` is still ours for the next try.
-        const bool set = EmptyClipboard() && SetSystemLocale() && SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
-        CloseClipboard();
-        return set ? Attempt::kDone : Attempt::kAgain;
-      },
-      kClipboardClock);
-  if (!done) GlobalFree(memory);
-  return done;
+  return WriteText(text, GetSystemDefaultLCID(), false) == ClipboardChange::kDone;
 }
 
 bool ClipboardGetText(std::u16string& out) {
@@ -157,4 +347,45 @@ bool ClipboardGetText(std::u16string& out) {
       kClipboardClock);
 }
 
-std::uint32_t ClipboardChangeCount() { return GetClipboardSequenceNumber(); }
+bool ClipboardOffer(const std::u16string& text) {
+  Change change = {&text, nullptr, 0, false, {}, false};
+  return Apply(change) == ClipboardChange::kDone;
+}
+
+ClipboardChange ClipboardOfferAgain(const std::u16string& text, ClipboardText& aside, bool& keptAside) {
+  Change change = {&text, nullptr, 0, true, {}, false};
+  const ClipboardChange result = Apply(change);
+  if (result == ClipboardChange::kDone && change.took) {
+    aside.text.swap(change.taken.text);
+    aside.locale = change.taken.locale;
+    keptAside = true;
+  }
+  return result;
+}
+
+OfferNews ClipboardOfferNews(WindowHandle reader) {
+  OfferNews news;
+  news.onClipboard = g_offer.onClipboard;
+  news.reads = g_offer.reads;
+  DWORD theirs = 0;
+  HWND window = wide::ToHwnd(reader);
+  if (window != nullptr) GetWindowThreadProcessId(window, &theirs);
+  for (int i = 0; i < g_offer.reads && i < 2; ++i) {
+    if (g_offer.readers[i] != 0 && g_offer.readers[i] != theirs) ++news.readsElsewhere;
+  }
+  return news;
+}
+
+ClipboardChange ClipboardPutBack(const ClipboardText& aside) {
+  return WriteText(aside.text, aside.locale != 0 ? aside.locale : GetSystemDefaultLCID(), true);
+}
+
+void ClipboardLetGo() {
+  if (g_window == nullptr) return;
+  RenderWhatIsDue();
+  // Anything still due (the clipboard was busy) is asked for once more, in
+  // WM_RENDERALLFORMATS, as the window goes.
+  DestroyWindow(g_window);
+  g_window = nullptr;
+  g_offer = Offer();
+}

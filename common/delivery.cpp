@@ -33,11 +33,17 @@ constexpr double kFrontPollSeconds = 0.01;
 constexpr double kModifierWaitSeconds = 1.0;
 constexpr double kModifierPollSeconds = 0.02;
 
-// The paste is taken once SQL*Plus has answered this many messages in a
-// row after it (see WaitUntilPasteTaken).
-constexpr int kPasteRoundTrips = 3;
-// The paste keys' way from the system's input to SQL*Plus's queue.
-constexpr double kInputArrivalSeconds = 0.05;
+// The paste's way past the low-level keyboard hooks of the desktop: each
+// may hold a key for up to its time-out (LowLevelHooksTimeout, at most one
+// second from Windows 10 1709 on) before the system passes it on.
+constexpr double kKeysOnTheirWaySeconds = 2.0;
+// SQL*Plus has handled everything queued before these answers in a row.
+constexpr int kAnswersInARow = 3;
+// How often a SQL*Plus that does not answer is asked again.
+constexpr double kAskAgainSeconds = 0.25;
+// How long the clipboard may be held by another program (a loaded machine)
+// before a change of it in place of our offer is given up.
+constexpr double kClipboardPatienceSeconds = 5.0;
 
 // True when a keystroke now would reach SQL*Plus: the window in front is the
 // one found, or bears SQL*Plus's exact title.
@@ -70,47 +76,161 @@ bool ModifierKeysReleased() {
   return true;
 }
 
-// SQL*Plus takes the paste later, in its own thread: the posted command
-// when its turn in the queue comes, the keys once they have reached the
-// queue from the system's input and theirs comes. Another delivery (of
-// another of our programs, waiting for its turn) must not replace the
-// clipboard before that. A message sent to SQL*Plus is answered when its
-// thread next looks at its queue, and that look then hands out at most one
-// queued message; the next message sent is answered only once that one has
-// been handled. So three answers in a row mean that at least the two queued
-// messages ahead have been handled: the posted command, or the Shift and
-// the Insert of the paste keys, once they have reached the queue (unless
-// SQL*Plus handles other messages inside its paste handler before it reads
-// the clipboard). Each message waits at most the answer time-out: a
-// SQL*Plus that stops answering meanwhile is running what it took, or will
-// not take anything soon. True once the paste is taken; false when SQL*Plus
-// stopped answering first.
-bool WaitUntilPasteTaken(WindowHandle sqlPlus) {
-  for (int i = 0; i < kPasteRoundTrips; ++i) {
-    if (AskWindow(sqlPlus) != WindowReply::kAnswered) return false;
+// How the delivery knows that SQL*Plus has taken its paste.
+//
+// SQL*Plus takes the paste in its own thread, some time after we hand it
+// over: the posted command when its turn in the queue comes, the keys once
+// they have passed the desktop's keyboard hooks and reached its queue. Until
+// then the clipboard must keep our text: another delivery (a second tovrin,
+// started for the next statement) that wrote its own meanwhile would have it
+// pasted twice and ours never. So each delivery runs in the session's
+// delivery turn, which it keeps until the paste is provably no longer
+// pending, and the user's own copy made in between is kept aside until then.
+//
+// The proof is the clipboard's delayed rendering: the delivery offers its
+// text (SetClipboardData with no data) and hands it over when a program
+// reads it, in WM_RENDERFORMAT, which the reader's GetClipboardData sends
+// while it holds the clipboard open. A read after the paste has gone out is
+// SQL*Plus taking it: the reader holds the clipboard open until it has the
+// text, so nothing can replace it before. Such a read may come seconds or
+// minutes later (SQL*Plus was busy running a statement); it is handled
+// whenever it comes, since every wait here handles the messages sent to
+// this thread.
+//
+// Other readers: clipboard history, clipboard managers and remote-desktop
+// clipboards may read a new clipboard at once. The offer carries the
+// formats that keep it from the monitors that honour them. A read before
+// the paste proves nothing and leaves nothing to prove the paste by: the
+// text is offered again right before the paste, with no message handled in
+// between. A read after the paste by a window of another program (the
+// window the reader opened the clipboard with tells) is not counted. Left
+// over: a program that reads the fresh offer between that last offer and
+// SQL*Plus's read, and opened the clipboard without a window, passes for
+// SQL*Plus; the delivery then ends early, and a delivery after it that
+// writes before SQL*Plus has read has its own text pasted twice. (Wine's
+// clipboard bridge to X11 reads nothing until an X program asks.) Nor can
+// a copy the user makes in the very moment SQL*Plus opens the clipboard be
+// told from one made before: SQL*Plus then pastes the user's.
+//
+// Without a read there is still an end: SQL*Plus answering several messages
+// in a row after the paste. A message sent to SQL*Plus is answered when its
+// thread next looks at its queue, and that look hands out at most one
+// queued message (or finds the queue empty); the next message sent is
+// answered only once that one has been handled. So kAnswersInARow answers
+// mean that what was queued before them has been handled: the posted
+// command, or the keys once they are in the queue; keys are given
+// kKeysOnTheirWaySeconds to get there first. If SQL*Plus read the clipboard
+// meanwhile, its read was answered before those answers came. With no read,
+// the keys went elsewhere or another program had read our text first (and
+// SQL*Plus pasted it without asking): either way nothing is pending any
+// more. A window that is gone answers at once. While SQL*Plus does not answer
+// (it runs a statement, or hangs), the delivery keeps waiting, for as long as
+// it takes: a delivery that gave up then, letting the next write the
+// clipboard, would bring back the double paste. There is no bound on this
+// wait, and so none on the program's life: ending while a paste is pending
+// would let the next delivery write, and the turn of an ended program is
+// free. The program then lives, asleep, until SQL*Plus wakes or is closed.
+//
+// The user's copy made meanwhile: text only is taken aside, our text is
+// offered again for the paste, and theirs is put back once the paste is
+// taken. Anything else (a picture, files, formatted text) is never touched:
+// before the paste nothing is pasted then and the user hears a beep; after
+// the paste (a busy SQL*Plus) the paste already handed over pastes whatever
+// text that copy holds when SQL*Plus gets to it, and the user hears a beep.
+
+// The user's newer copy, while it is kept aside.
+struct UsersCopy {
+  ClipboardText aside;
+  bool kept = false;
+};
+
+// Changes the clipboard in place of our offer, trying again for a while
+// (handling messages meanwhile) while another program holds it.
+template <typename Change>
+ClipboardChange Patiently(Change change) {
+  const double end = MonotonicSeconds() + kClipboardPatienceSeconds;
+  ClipboardChange result = change();
+  while (result == ClipboardChange::kBusy && MonotonicSeconds() < end) {
+    WaitHandlingEvents(kAskAgainSeconds);
+    result = change();
   }
-  return true;
+  return result;
+}
+
+ClipboardChange OfferAgain(const std::u16string& text, UsersCopy& copy) {
+  return Patiently([&] { return ClipboardOfferAgain(text, copy.aside, copy.kept); });
+}
+
+// Puts the user's copy back, if one was kept aside. Should the clipboard
+// stay busy for that long, the copy is lost: the user hears a beep.
+void PutBack(UsersCopy& copy) {
+  if (copy.kept && Patiently([&] { return ClipboardPutBack(copy.aside); }) == ClipboardChange::kBusy) Beep();
+}
+
+// Makes the clipboard ready for the paste: our text offered and unread,
+// with a copy of the user's made since taken aside. False, with a beep, when
+// that copy holds more than text (it stays) or the clipboard cannot be used:
+// nothing may be pasted then.
+bool ReadyForPaste(const std::u16string& text, WindowHandle sqlPlus, UsersCopy& copy) {
+  const OfferNews news = ClipboardOfferNews(sqlPlus);
+  if (news.onClipboard && news.reads == 0) return true;
+  if (OfferAgain(text, copy) == ClipboardChange::kDone) return true;
+  Beep();
+  return false;
+}
+
+// Waits, asleep and handling messages, until SQL*Plus has taken the paste
+// handed over (by keys when `byKeys`) or nothing is pending any more (see
+// above).
+void WaitUntilPasteTaken(WindowHandle sqlPlus, bool byKeys, const std::u16string& text, UsersCopy& copy) {
+  const double keysArrived = byKeys ? MonotonicSeconds() + kKeysOnTheirWaySeconds : 0;
+  bool offered = true;  // our text is on the clipboard to be read
+  int answers = 0;
+  for (;;) {
+    const OfferNews news = ClipboardOfferNews(sqlPlus);
+    if (offered && news.reads > news.readsElsewhere) return;  // SQL*Plus read it
+    if (offered && !news.onClipboard) {
+      // The user copied something while the paste is pending: ours again
+      // for it, or, when theirs is more than text, theirs stays (and no
+      // earlier copy kept aside may replace it).
+      answers = 0;
+      if (OfferAgain(text, copy) == ClipboardChange::kDone) continue;
+      Beep();
+      copy.kept = false;
+      offered = false;
+    }
+    if (MonotonicSeconds() < keysArrived) {
+      WaitHandlingEvents(kAskAgainSeconds);
+      continue;
+    }
+    const WindowReply reply = AskWindow(sqlPlus);
+    if (reply == WindowReply::kRefused) return;  // nothing we send reaches it
+    if (reply == WindowReply::kAnswered) {
+      if (++answers >= kAnswersInARow) return;
+    } else {
+      answers = 0;
+      WaitHandlingEvents(kAskAgainSeconds);
+    }
+  }
 }
 
 // Pastes the text into SQL*Plus: by the keys when `byKeys` and they go
-// out, else by the paste command; then waits until SQL*Plus has taken it.
-// The user may have copied something else since the delivery wrote the
-// clipboard (the text for the next tovrin, while SQL*Plus was held in
-// front): a paste then would run that. Our text is put back for the paste
-// (when that fails, nothing is pasted), and the user's text once SQL*Plus
-// has taken ours, so that it is there for whoever reads it next. False only
-// when the paste command could not be posted.
-bool Paste(WindowHandle sqlPlus, bool byKeys, const std::u16string& text, std::uint32_t written) {
-  std::u16string newer;
-  if (ClipboardChangeCount() != written) {
-    if (!ClipboardGetText(newer)) newer.clear();
-    if (!ClipboardSetText(text)) return true;
-  }
+// out, else by the paste command; then waits until SQL*Plus has taken it,
+// and puts back the copy the user made meanwhile. The program's own window
+// goes out of sight once the paste is handed over: the wait may be long.
+void Paste(WindowHandle sqlPlus, bool byKeys, const std::u16string& text, WindowHandle ownWindow) {
+  UsersCopy copy;
+  if (!ReadyForPaste(text, sqlPlus, copy)) return;
   const bool keysSent = byKeys && SendKeystrokes(kPasteKeys);
-  if (!keysSent && !PostPasteCommand(sqlPlus)) return false;
-  if (keysSent) WaitHandlingEvents(kInputArrivalSeconds);
-  if (WaitUntilPasteTaken(sqlPlus) && !newer.empty()) ClipboardSetText(newer);
-  return true;
+  if (keysSent || PostPasteCommand(sqlPlus)) {
+    HideWindow(ownWindow);
+    WaitUntilPasteTaken(sqlPlus, keysSent, text, copy);
+  } else if (LastSystemError() != kErrorInvalidWindowHandle) {
+    // Refused (a SQL*Plus with higher rights: ERROR_ACCESS_DENIED) or its
+    // queue is full: the user pastes by hand. (Gone: nothing to tell.)
+    Beep();
+  }
+  PutBack(copy);
 }
 
 // SQL*Plus takes an activation in its own thread, after whatever was sent to
@@ -135,7 +255,7 @@ void BringForward(Activate activate, bool settle) {
   }
 }
 
-void PasteByKeystroke(WindowHandle sqlPlus, bool settle, const std::u16string& text, std::uint32_t written) {
+void PasteByKeystroke(WindowHandle sqlPlus, bool settle, const std::u16string& text, WindowHandle ownWindow) {
   const WindowReply reply = AskWindow(sqlPlus);
   // The system drops whatever this program sends SQL*Plus, keys included
   // (SendInput still reports them sent): the text stays on the clipboard
@@ -148,7 +268,7 @@ void PasteByKeystroke(WindowHandle sqlPlus, bool settle, const std::u16string& t
   // program) for as long as it does not answer, and a keystroke would not
   // reach it anyway: it gets the paste command, which it takes when it wakes.
   if (reply == WindowReply::kHung) {
-    Paste(sqlPlus, false, text, written);
+    Paste(sqlPlus, false, text, ownWindow);
     return;
   }
   BringForward([] { ActivateWindowByTitle(kSqlPlusTitle); }, settle);
@@ -158,7 +278,7 @@ void PasteByKeystroke(WindowHandle sqlPlus, bool settle, const std::u16string& t
   // to SQL*Plus instead. The same when the keys could not be sent at all,
   // or the user's own keys would turn them into another shortcut.
   const bool keysCanGo = ModifierKeysReleased() && WaitForSqlPlusInFront(sqlPlus) && SqlPlusCaughtUp(sqlPlus);
-  Paste(sqlPlus, keysCanGo, text, written);
+  Paste(sqlPlus, keysCanGo, text, ownWindow);
 }
 
 // SQL*Plus as a console program (sqlplus.exe in a command prompt or a
@@ -213,13 +333,15 @@ void DeliverInTurn(const std::u16string& text, WindowHandle ownWindow, bool sett
   // A paste after a failed write would make SQL*Plus run whatever the
   // clipboard held before: for marlet, the template the user has just
   // cancelled or edited. Nothing is pasted then.
-  if (!ClipboardSetText(text)) return;
-  const std::uint32_t written = ClipboardChangeCount();
+  if (!ClipboardOffer(text)) return;
 
   const std::u16string sqlPlusClass = kSqlPlusClass;
   WindowHandle sqlPlus = WinFindWindow(&sqlPlusClass, kSqlPlusTitle);
   if (sqlPlus == 0) sqlPlus = WinFindWindow(nullptr, kSqlPlusTitle);
   if (sqlPlus == 0) {
+    // No paste to prove: the text is handed over to the clipboard at once,
+    // so that no program reading it waits on this one while it types.
+    ClipboardLetGo();
     DeliverToConsoleSqlPlus(text, ownWindow, settle);
     return;
   }
@@ -234,9 +356,9 @@ void DeliverInTurn(const std::u16string& text, WindowHandle ownWindow, bool sett
   const std::u16string iniName = GetIniName(ownWindow, kSettingsPath, kSettingsPath);
   const std::u16string mode = ReadIniString(iniName, kSettingsSection, kSettingsKey, true);
   if (mode == u"yes") {
-    PasteByKeystroke(sqlPlus, settle, text, written);
-  } else if (!Paste(sqlPlus, false, text, written) && AskWindow(sqlPlus) == WindowReply::kRefused) {
-    Beep();  // the system refused the post, as it does for higher rights
+    PasteByKeystroke(sqlPlus, settle, text, ownWindow);
+  } else {
+    Paste(sqlPlus, false, text, ownWindow);
   }
 }
 
@@ -247,8 +369,14 @@ void DeliverToSqlPlus(const std::u16string& text, WindowHandle ownWindow, bool s
   // after the other) would each replace the other's text on the clipboard
   // before SQL*Plus has taken it: one statement would run twice and the
   // other never. Each delivery runs in its turn, from writing the clipboard
-  // until SQL*Plus has taken the paste.
-  TakeDeliveryTurn();
+  // until SQL*Plus has taken the paste; without the turn it writes nothing
+  // and pastes nothing, and the user hears a beep.
+  if (!TakeDeliveryTurn()) {
+    Beep();
+    return;
+  }
   DeliverInTurn(text, ownWindow, settle);
+  // The clipboard keeps the text after the program has ended.
+  ClipboardLetGo();
   EndDeliveryTurn();
 }

@@ -15,10 +15,15 @@ extern const char16_t kSqlPlusTitle[];  // Oracle SQL*Plus
 constexpr std::uint32_t kWmCommand = 273;
 constexpr std::uintptr_t kSqlPlusPasteCommand = 201;
 
-// ownWindow serves only to locate the settings file. With settle, SQL*Plus is
-// re-activated for one second before the keystroke goes out. Runs in this
-// session's delivery turn: one delivery of our programs at a time, until
-// SQL*Plus has taken the paste. A SQL*Plus that runs with higher rights than
-// this program gets nothing (it would drop it): the text stays on the
-// clipboard and the program beeps. Reports nothing.
+// ownWindow locates the settings file, and goes out of sight once the paste
+// is handed over. With settle, SQL*Plus is re-activated for one second
+// before the keystroke goes out. Runs in this session's delivery turn: one
+// delivery of our programs at a time, until SQL*Plus has taken the paste
+// (for as long as SQL*Plus runs a statement first); without the turn nothing
+// is written or pasted and the program beeps. A copy the user makes
+// meanwhile is put back afterwards when it is text only, and never touched
+// otherwise (nothing is pasted over it, with a beep). A SQL*Plus that runs
+// with higher rights than this program gets nothing (it would drop it): the
+// text stays on the clipboard and the program beeps. Afterwards the
+// clipboard holds the text (or the user's newer copy). Reports nothing else.
 void DeliverToSqlPlus(const std::u16string& text, WindowHandle ownWindow, bool settle);

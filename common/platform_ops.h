@@ -49,6 +49,60 @@ double MonotonicSeconds();
 // Puts text on the clipboard as plain (Unicode) text, replacing what it held.
 bool ClipboardSetText(const std::u16string& text);
 
+// The delivery's offer -------------------------------------------------------
+// A delivery offers its text on the clipboard instead of writing it: the
+// clipboard lists plain text (with the system's locale), and the text itself
+// is handed over only when a program reads it. That read is how the delivery
+// learns that SQL*Plus has taken its paste (see delivery.cpp). The content
+// carries the formats that keep it out of the clipboard history, the cloud
+// clipboard and other clipboard monitors.
+
+// A copy of text only (plain text in any of its forms, and its locale).
+struct ClipboardText {
+  std::u16string text;
+  std::uint32_t locale = 0;  // 0: none known
+};
+
+// Empties the clipboard and offers `text` on it; `text` must stay as it is
+// until ClipboardLetGo. False, and the clipboard as it was, when it cannot
+// be used.
+bool ClipboardOffer(const std::u16string& text);
+
+// What has become of the latest offer.
+struct OfferNews {
+  bool onClipboard = false;  // nobody else has put anything on the clipboard since
+  int reads = 0;             // times a program read it (the text was handed over)
+  int readsElsewhere = 0;    // of those, reads by a program known not to be the
+                             // one of the window `reader`
+};
+OfferNews ClipboardOfferNews(WindowHandle reader);
+
+// How a change of the clipboard in place of the latest offer went.
+enum class ClipboardChange {
+  kDone,
+  kLeftAlone,  // someone else's content is there, which must stay
+  kBusy,       // the clipboard could not be used just now (held by another
+               // program for longer than one call tries)
+};
+
+// Offers `text` again, in one opening of the clipboard: in place of the
+// latest offer, or of what someone else has put on the clipboard since, when
+// that is text only (plain text in any of its forms and its locale, or
+// nothing at all); that text then goes to `aside` and `keptAside` is set.
+// Anything else (a picture, files, formatted text, or content whose owner
+// does not answer) is left alone.
+ClipboardChange ClipboardOfferAgain(const std::u16string& text, ClipboardText& aside, bool& keptAside);
+
+// Puts `aside` back in place of the latest offer; left alone when someone
+// else has put something on the clipboard since the offer.
+ClipboardChange ClipboardPutBack(const ClipboardText& aside);
+
+// Hands over the text of the latest offer where it is still unread on the
+// clipboard, so that the clipboard keeps it after this program has ended,
+// and gives up the window that offered it. A program that has offered must
+// call it before it ends.
+void ClipboardLetGo();
+
 // Reads the clipboard's plain text into `out`. Returns false only when the
 // clipboard could not be read (e.g. another program holds it open); a
 // clipboard without text gives true and the empty text.
@@ -97,18 +151,33 @@ void WaitHandlingEvents(double seconds);
 // True while Ctrl, Alt, Shift or a Windows key is held down on the keyboard.
 bool ModifierKeysDown();
 
-// Counts every change of the clipboard's contents, by any program; 0 when
-// the system does not tell.
-std::uint32_t ClipboardChangeCount();
-
 // Deliveries of all our running programs in this session, one at a time.
-// TakeDeliveryTurn waits for the running one to end, handling events
-// meanwhile, for a few seconds at most; after that (or when there is no
-// turn to take) the delivery goes ahead without it. EndDeliveryTurn lets the
-// next one go; it does nothing when no turn is held. A turn taken while
+// TakeDeliveryTurn waits for the running one to end, asleep and handling
+// events meanwhile, for kDeliveryTurnWaitSeconds at most; false when the
+// turn did not come in that time (nothing may then be written or pasted).
+// Where there is no turn to be had for another reason (the system is out of
+// resources), the delivery goes ahead without it: true. EndDeliveryTurn lets
+// the next one go; it does nothing when no turn is held. A turn taken while
 // this program holds one already nests: the last End lets go.
-void TakeDeliveryTurn();
+//
+// A delivery holds the turn until SQL*Plus has taken its paste. While
+// SQL*Plus answers, that takes some 10 s at the most (a keystroke delivery:
+// the answer check 1 s, the settling second, held keys up to 1 s, the front
+// check 0.5 s, the caught-up check 1 s, the keys' way past the keyboard
+// hooks 2 s, three answers up to 3 s, and the clipboard's own tries); the
+// wait is three times that. A SQL*Plus that runs a long statement holds the
+// turn for as long as it runs.
+constexpr double kDeliveryTurnWaitSeconds = 30.0;
+bool TakeDeliveryTurn();
 void EndDeliveryTurn();
+
+// The error code of the last system call that failed in this thread.
+std::uint32_t LastSystemError();
+constexpr std::uint32_t kErrorInvalidWindowHandle = 1400;  // the window is gone
+
+// Takes the program's own window out of sight (nothing when it is not
+// shown, or is 0).
+void HideWindow(WindowHandle window);
 
 // Console programs ----------------------------------------------------------
 // A console program's window is its console's (conhost.exe's or a terminal's),

@@ -152,6 +152,13 @@ bool WindowAnswers(WindowHandle window) { return AskWindow(window) == WindowRepl
 
 void Beep() { MessageBeep(MB_OK); }
 
+std::uint32_t LastSystemError() { return GetLastError(); }
+
+void HideWindow(WindowHandle window) {
+  HWND handle = wide::ToHwnd(window);
+  if (handle != nullptr && IsWindowVisible(handle)) ShowWindow(handle, SW_HIDE);
+}
+
 std::u16string CurrentDirectory() {
   // The directory may change between the sizing call and the read; try again
   // then, a few times.

@@ -59,11 +59,9 @@ DWORD WaitHandling(HANDLE object, double seconds) {
 // Deliveries of all our programs in this session take turns through this
 // mutex ("Local\" is the session's namespace, on XP too).
 const wchar_t kDeliveryTurnName[] = L"Local\\vorn3-sqlplus-delivery";
-// The longest a delivery waits for its turn. A delivery holds it for the
-// settling second and the waits after it, a few seconds when SQL*Plus is
-// slow to answer; past this, something is wrong with the holder, and the
-// delivery goes ahead rather than lose its text.
-constexpr double kDeliveryTurnWaitSeconds = 5.0;
+// A program of ours running with higher rights that holds the turn keeps us
+// from opening its mutex (its default security): we look again this often.
+constexpr double kLockedTurnSeconds = 0.25;
 HANDLE g_deliveryTurn = nullptr;
 int g_deliveryTurnDepth = 0;  // Takes not yet ended
 
@@ -71,19 +69,31 @@ int g_deliveryTurnDepth = 0;  // Takes not yet ended
 
 void WaitHandlingEvents(double seconds) { WaitHandling(nullptr, seconds); }
 
-void TakeDeliveryTurn() {
-  if (g_deliveryTurnDepth++ > 0) return;
-  // Fails for a mutex that a program of ours running with higher rights
-  // created (its default security keeps us out): no turn then.
-  HANDLE turn = CreateMutexW(nullptr, FALSE, kDeliveryTurnName);
-  if (turn == nullptr) return;
-  // WAIT_ABANDONED_0: the holder ended without letting go (it crashed or
-  // was ended); the turn is ours all the same.
-  if (WaitHandling(turn, kDeliveryTurnWaitSeconds) != WAIT_TIMEOUT) {
-    g_deliveryTurn = turn;
-    return;
+bool TakeDeliveryTurn() {
+  if (g_deliveryTurnDepth > 0) {
+    ++g_deliveryTurnDepth;
+    return true;
   }
-  CloseHandle(turn);
+  const double end = MonotonicSeconds() + kDeliveryTurnWaitSeconds;
+  for (;;) {
+    const double left = end - MonotonicSeconds();
+    HANDLE turn = CreateMutexW(nullptr, FALSE, kDeliveryTurnName);
+    if (turn == nullptr && GetLastError() != ERROR_ACCESS_DENIED) break;  // no turn to be had: go ahead
+    if (turn != nullptr) {
+      // WAIT_ABANDONED_0: the holder ended without letting go (it crashed
+      // or was ended); the turn is ours all the same.
+      if (WaitHandling(turn, left > 0 ? left : 0) != WAIT_TIMEOUT) {
+        g_deliveryTurn = turn;
+        break;
+      }
+      CloseHandle(turn);
+      return false;
+    }
+    if (left <= 0) return false;
+    WaitHandling(nullptr, left < kLockedTurnSeconds ? left : kLockedTurnSeconds);
+  }
+  g_deliveryTurnDepth = 1;
+  return true;
 }
 
 void EndDeliveryTurn() {

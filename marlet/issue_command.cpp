@@ -81,10 +81,13 @@ std::u16string AskTrimmed(const std::u16string& prompt, const std::u16string& ti
   return text::Trim(ShowInputBox(prompt, title, defaultText));
 }
 
-}  // namespace
+void SendInTurn(std::u16string working, item_format::Kind kind, bool throughClipboard, bool failed);
 
-void Command1_Click() {
+// Reads the list's choice into the working text, then sends it in the
+// delivery turn.
+void IssueCommand() {
   bool failed = false;
+  bool throughClipboard = false;  // a template's text makes a trip through the clipboard
   std::u16string working;
 
   // The kind comes from the current text as it is before the selection moves.
@@ -153,7 +156,26 @@ void Command1_Click() {
     const std::size_t colon = working.find(kLabelSeparator);
     if (colon == std::u16string::npos) return;  // no label: the window stays open
     working.erase(0, colon + kLabelSeparator.size());
+    throughClipboard = true;
+  }
 
+  // From its first clipboard step through the delivery the command holds the
+  // delivery turn: another delivery still waiting for SQL*Plus to take its
+  // paste must not have its text replaced, nor this command read that text
+  // back. Without the turn nothing is written or sent, the user hears a beep
+  // and the window stays open to send again.
+  if (!TakeDeliveryTurn()) {
+    Beep();
+    return;
+  }
+  // The wait handles the window's messages: it may have been closed meanwhile.
+  if (Form1Handle() != 0) SendInTurn(working, kind, throughClipboard, failed);
+  EndDeliveryTurn();
+}
+
+// The command from its first clipboard step on, in the delivery turn.
+void SendInTurn(std::u16string working, item_format::Kind kind, bool throughClipboard, bool failed) {
+  if (throughClipboard) {
     // The text goes through the clipboard and the text read back is used.
     if (!ClipboardSetText(working)) failed = true;
     std::u16string readBack;
@@ -219,4 +241,16 @@ void Command1_Click() {
 
   DeliverToSqlPlus(output, Form1Handle(), false);
   Form1Close();
+}
+
+}  // namespace
+
+void Command1_Click() {
+  // The waits for the turn and for SQL*Plus handle this window's messages:
+  // a click meanwhile must not start a second command inside the first.
+  static bool running = false;
+  if (running) return;
+  running = true;
+  IssueCommand();
+  running = false;
 }

@@ -152,15 +152,52 @@ std::string PostText(const char* name, void* window, std::uint32_t message, std:
          std::to_string(message) + "," + std::to_string(wParam) + "," + std::to_string(lParam) + ")";
 }
 
+// A paste handed over to SQL*Plus, which takes it as the test scripted.
+void HandPaste() {
+  World& w = TheWorld();
+  const double now = w.now;
+  switch (w.sqlPlusTakes) {
+    case World::Takes::kAtOnce:
+      w.pasteReadAt = now;
+      break;
+    case World::Takes::kAfterBusy:
+      w.sqlPlusBusyUntil = now + w.busySeconds;
+      w.pasteReadAt = w.sqlPlusBusyUntil;
+      break;
+    case World::Takes::kNeverButAnswers:
+      break;
+    case World::Takes::kNeverThenGoes:
+      w.sqlPlusBusyUntil = 1e300;
+      w.sqlPlusGoneAt = now + w.busySeconds;
+      break;
+  }
+}
+
+bool IsSqlPlus(WindowHandle window) {
+  const auto it = TheWorld().windowsByTitle.find(u"Oracle SQL*Plus");
+  return window != 0 && it != TheWorld().windowsByTitle.end() && it->second == window;
+}
+
+std::int32_t Post(const char* name, void* window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
+  Record(PostText(name, window, message, wParam, lParam));
+  World& w = TheWorld();
+  const WindowHandle h = reinterpret_cast<WindowHandle>(window);
+  if (!WindowExists(window)) {
+    const auto& refused = w.refusedWindows;
+    w.lastError = std::find(refused.begin(), refused.end(), h) != refused.end() ? 5 : 1400;
+    return 0;
+  }
+  if (message == 273 && wParam == 201 && IsSqlPlus(h)) HandPaste();
+  return 1;
+}
+
 std::int32_t VORN_WINAPI FakePostMessageW(void* window, std::uint32_t message, std::uintptr_t wParam,
                                           std::intptr_t lParam) {
-  Record(PostText("PostMessageW", window, message, wParam, lParam));
-  return WindowExists(window) ? 1 : 0;
+  return Post("PostMessageW", window, message, wParam, lParam);
 }
 std::int32_t VORN_WINAPI FakePostMessageA(void* window, std::uint32_t message, std::uintptr_t wParam,
                                           std::intptr_t lParam) {
-  Record(PostText("PostMessageA", window, message, wParam, lParam));
-  return WindowExists(window) ? 1 : 0;
+  return Post("PostMessageA", window, message, wParam, lParam);
 }
 
 std::intptr_t VORN_WINAPI FakeGetWindowLongW(void* window, std::int32_t index) {
@@ -209,6 +246,52 @@ void Reset() {
 }
 
 void Reinstall() { calls::SetEntries(FakeEntries()); }
+
+void UserCopies(const std::u16string& text) {
+  Record("user copies " + text::ToUtf8(text));
+  World& w = TheWorld();
+  w.offerOnClipboard = false;
+  w.clipboard = text;
+  w.clipboardHoldsMore = false;
+  w.clipboardLocale = 0x409;
+}
+
+void UserCopiesPicture() {
+  Record("user copies a picture");
+  World& w = TheWorld();
+  w.offerOnClipboard = false;
+  w.clipboard.clear();
+  w.clipboardHoldsMore = true;
+  w.clipboardLocale = 0;
+}
+
+void SqlPlusRuns() {
+  World& w = TheWorld();
+  if (w.historyReadPending) {
+    w.historyReadPending = false;
+    if (w.offerOnClipboard && !w.offerRead) {
+      w.offerRead = true;
+      ++w.offerReads;
+      ++w.offerReadsElsewhere;
+    }
+  }
+  // A test whose SQL*Plus would never end its wait is ended here, visibly.
+  if (w.now > 1e5 && w.sqlPlusGoneAt < 0) {
+    Record("fake: SQL*Plus closed after a day of waiting");
+    w.sqlPlusGoneAt = w.now;
+  }
+  if (w.sqlPlusGoneAt >= 0 && w.now >= w.sqlPlusGoneAt) {
+    w.windowsByTitle.erase(u"Oracle SQL*Plus");
+    w.pasteReadAt = -1;
+  }
+  if (w.pasteReadAt < 0 || w.now < w.pasteReadAt || w.now < w.sqlPlusBusyUntil) return;
+  w.pasteReadAt = -1;
+  if (w.offerOnClipboard && !w.offerRead) {
+    w.offerRead = true;
+    ++w.offerReads;
+  }
+  if (!w.clipboardHoldsMore || !w.clipboard.empty()) w.pasted.push_back(w.clipboard);
+}
 
 int Count(const std::string& prefix) {
   const auto& calls = TheWorld().calls;
@@ -271,10 +354,15 @@ bool ActivateWindowByTitle(const std::u16string& title) {
 
 bool SendKeystrokes(const std::u16string& keys) {
   fake::Record("SendKeystrokes(" + text::ToUtf8(keys) + ")");
-  return keys == u"+{INSERT}" && !State().keystrokesRefused;
+  if (keys != u"+{INSERT}" || State().keystrokesRefused) return false;
+  if (fake::IsSqlPlus(State().foreground)) fake::HandPaste();
+  return true;
 }
 
-void PumpPendingEvents() { fake::Record("PumpPendingEvents()"); }
+void PumpPendingEvents() {
+  fake::Record("PumpPendingEvents()");
+  fake::SqlPlusRuns();
+}
 
 double MonotonicSeconds() {
   fake::World& w = State();
@@ -288,9 +376,86 @@ bool ClipboardSetText(const std::u16string& text) {
   fake::World& w = State();
   if (w.clipboardWriteFails) return false;
   w.clipboard = text;
+  w.clipboardHoldsMore = false;
+  w.offerOnClipboard = false;
   ++w.clipboardWrites;
-  ++w.clipboardChanges;
   return true;
+}
+
+namespace {
+
+void PutOffer(const std::u16string& text) {
+  fake::World& w = State();
+  w.clipboard = text;
+  w.clipboardHoldsMore = false;
+  w.clipboardLocale = 0x411;
+  w.offerOnClipboard = true;
+  w.offerRead = false;
+  w.offerReads = 0;
+  w.offerReadsElsewhere = 0;
+  w.letGo = false;
+  w.historyReadPending = w.historyReadsOffers;
+  ++w.clipboardWrites;
+}
+
+}  // namespace
+
+bool ClipboardOffer(const std::u16string& text) {
+  fake::Record("ClipboardOffer(" + text::ToUtf8(text) + ")");
+  if (State().clipboardWriteFails) return false;
+  PutOffer(text);
+  return true;
+}
+
+OfferNews ClipboardOfferNews(WindowHandle) {
+  const fake::World& w = State();
+  OfferNews news;
+  news.onClipboard = w.offerOnClipboard;
+  news.reads = w.offerReads;
+  news.readsElsewhere = w.offerReadsElsewhere;
+  return news;
+}
+
+namespace {
+
+bool ClipboardBusy() {
+  fake::World& w = State();
+  if (w.clipboardBusyChanges <= 0 && !w.clipboardWriteFails) return false;
+  --w.clipboardBusyChanges;
+  return true;
+}
+
+}  // namespace
+
+ClipboardChange ClipboardOfferAgain(const std::u16string& text, ClipboardText& aside, bool& keptAside) {
+  fake::Record("ClipboardOfferAgain(" + text::ToUtf8(text) + ")");
+  fake::World& w = State();
+  if (ClipboardBusy()) return ClipboardChange::kBusy;
+  if (!w.offerOnClipboard) {
+    if (w.clipboardReadFails || w.clipboardHoldsMore) return ClipboardChange::kLeftAlone;
+    aside.text = w.clipboard;
+    aside.locale = w.clipboardLocale;
+    keptAside = true;
+  }
+  PutOffer(text);
+  return ClipboardChange::kDone;
+}
+
+ClipboardChange ClipboardPutBack(const ClipboardText& aside) {
+  fake::Record("ClipboardPutBack(" + text::ToUtf8(aside.text) + ")");
+  fake::World& w = State();
+  if (ClipboardBusy()) return ClipboardChange::kBusy;
+  if (!w.offerOnClipboard) return ClipboardChange::kLeftAlone;
+  w.offerOnClipboard = false;
+  w.clipboard = aside.text;
+  w.clipboardLocale = aside.locale;
+  return ClipboardChange::kDone;
+}
+
+void ClipboardLetGo() {
+  fake::Record("ClipboardLetGo()");
+  State().offerOnClipboard = false;
+  State().letGo = true;
 }
 
 bool ClipboardGetText(std::u16string& out) {
@@ -302,6 +467,13 @@ bool ClipboardGetText(std::u16string& out) {
 }
 
 void Beep() { fake::Record("Beep()"); }
+
+std::uint32_t LastSystemError() { return State().lastError; }
+
+void HideWindow(WindowHandle window) {
+  fake::Record("HideWindow(" + std::to_string(window) + ")");
+  State().hidden.push_back(window);
+}
 
 std::u16string CurrentDirectory() { return State().currentDirectory; }
 
@@ -322,19 +494,33 @@ bool ReadFileBytes(const std::u16string& path, std::string& out) {
   return true;
 }
 
+namespace {
+
+// Asks a window as SendMessageTimeout does: a window that does not answer
+// takes the whole second of the time-out; a window that is gone answers.
+WindowReply Ask(WindowHandle window) {
+  fake::SqlPlusRuns();
+  fake::World& w = State();
+  const auto has = [window](const std::vector<WindowHandle>& list) {
+    return std::find(list.begin(), list.end(), window) != list.end();
+  };
+  if (has(w.refusedWindows)) return WindowReply::kRefused;
+  const bool busy = fake::IsSqlPlus(window) && w.now < w.sqlPlusBusyUntil;
+  if (!has(w.hungWindows) && !busy) return WindowReply::kAnswered;
+  w.now += 1.0;
+  return WindowReply::kHung;
+}
+
+}  // namespace
+
 bool WindowAnswers(WindowHandle window) {
   fake::Record("WindowAnswers(" + std::to_string(window) + ")");
-  const auto& hung = State().hungWindows;
-  return std::find(hung.begin(), hung.end(), window) == hung.end();
+  return Ask(window) != WindowReply::kHung;
 }
 
 WindowReply AskWindow(WindowHandle window) {
   fake::Record("AskWindow(" + std::to_string(window) + ")");
-  const auto has = [window](const std::vector<WindowHandle>& list) {
-    return std::find(list.begin(), list.end(), window) != list.end();
-  };
-  if (has(State().refusedWindows)) return WindowReply::kRefused;
-  return has(State().hungWindows) ? WindowReply::kHung : WindowReply::kAnswered;
+  return Ask(window);
 }
 
 bool RunsWithHigherRights(WindowHandle window) {
@@ -348,6 +534,7 @@ void WaitHandlingEvents(double seconds) {
   std::snprintf(shown, sizeof shown, "%g", seconds);
   fake::Record(std::string("WaitHandlingEvents(") + shown + ")");
   State().now += seconds;
+  fake::SqlPlusRuns();
 }
 
 bool ModifierKeysDown() {
@@ -355,11 +542,11 @@ bool ModifierKeysDown() {
   return State().now < State().modifierKeysUpAt;
 }
 
-std::uint32_t ClipboardChangeCount() { return State().clipboardChanges; }
-
-void TakeDeliveryTurn() {
+bool TakeDeliveryTurn() {
   fake::Record("TakeDeliveryTurn()");
+  if (State().deliveryTurnRefused) return false;
   ++State().deliveryTurns;
+  return true;
 }
 
 void EndDeliveryTurn() {

@@ -20,11 +20,47 @@ namespace fake {
 struct World {
   std::vector<std::string> calls;
 
-  // Clipboard.
+  // Clipboard: the plain text a reader gets, and whether it holds anything
+  // else besides (a picture, say; UserCopiesPicture() leaves no text).
   std::u16string clipboard;
+  bool clipboardHoldsMore = false;
+  std::uint32_t clipboardLocale = 0;
   bool clipboardReadFails = false;
   bool clipboardWriteFails = false;
   int clipboardWrites = 0;
+  // The latest offer of a delivery: on the clipboard (its text is
+  // `clipboard`) until someone else puts something there, read once a
+  // program has read it; reads by programs other than SQL*Plus counted apart.
+  bool offerOnClipboard = false;
+  bool offerRead = false;
+  int offerReads = 0;
+  int offerReadsElsewhere = 0;
+  bool letGo = false;  // ClipboardLetGo since the last offer
+  // The clipboard is held by another program for this many of the next
+  // changes in place of the offer (ClipboardOfferAgain, ClipboardPutBack).
+  int clipboardBusyChanges = 0;
+  // A clipboard history that reads every offer at once (before the paste,
+  // unless the paste follows without a pause).
+  bool historyReadsOffers = false;
+  bool historyReadPending = false;
+
+  // What SQL*Plus does with a paste it is handed (the posted command, or the
+  // keys while it is in front).
+  enum class Takes {
+    kAtOnce,             // reads the clipboard as soon as it runs
+    kAfterBusy,          // stops answering for `busySeconds`, then reads it
+    kNeverButAnswers,    // never reads (the paste went elsewhere) but answers
+    kNeverThenGoes,      // stops answering and is closed after `busySeconds`
+  };
+  Takes sqlPlusTakes = Takes::kAtOnce;
+  double busySeconds = 3;
+  // The texts SQL*Plus has pasted, in order.
+  std::vector<std::u16string> pasted;
+  // A paste handed over and not read yet: read at this time (-1: none).
+  double pasteReadAt = -1;
+  // SQL*Plus does not answer until this time; its window goes at goneAt.
+  double sqlPlusBusyUntil = 0;
+  double sqlPlusGoneAt = -1;
 
   // Boxes: answers are taken from the front; when none is left, message
   // boxes answer 2 (Cancel) and input boxes the empty text.
@@ -65,10 +101,10 @@ struct World {
 
   // ModifierKeysDown() answers true until the clock reaches this time.
   double modifierKeysUpAt = 0;
-  // Changes of the clipboard (ClipboardChangeCount); each write adds one,
-  // and tests add one for a copy made by someone else.
-  std::uint32_t clipboardChanges = 1;
   int deliveryTurns = 0;  // TakeDeliveryTurn calls not yet ended
+  bool deliveryTurnRefused = false;  // TakeDeliveryTurn waits in vain
+  std::uint32_t lastError = 0;       // LastSystemError
+  std::vector<WindowHandle> hidden;  // HideWindow
 
   // Called after each recorded call, for tests that change the world while
   // an operation runs (e.g. a window that closes during the settling wait).
@@ -110,6 +146,14 @@ void Reset();
 void Record(const std::string& call);
 // Installs the fake entry points again after a test changed versionAMissing.
 void Reinstall();
+
+// The user copies something: text only, or a picture (no text at all).
+void UserCopies(const std::u16string& text);
+void UserCopiesPicture();
+
+// Lets the fake SQL*Plus run: it reads a paste that is due, closes when its
+// time has come. The fake's waits call it; tests may too.
+void SqlPlusRuns();
 
 // Count of recorded calls that begin with `prefix`.
 int Count(const std::string& prefix);

@@ -34,6 +34,8 @@
 //                                    prints "awake", then serves the clipboard
 //                                    until UNTIL_FILE exists (at most two
 //                                    minutes)
+//   clipboard_tool owner             prints the window class of the clipboard's
+//                                    owner ("none" without one); reads nothing
 //   clipboard_tool close [TITLE]     posts WM_CLOSE to that window
 //   clipboard_tool activate TITLE    brings that window to the front and waits
 //                                    until it is there
@@ -407,6 +409,14 @@ int IsFront(const wchar_t* title) {
   return window && GetForegroundWindow() == window ? 0 : 1;
 }
 
+int Owner() {
+  HWND owner = GetClipboardOwner();
+  wchar_t name[256] = L"none";
+  if (owner && !GetClassNameW(owner, name, 256)) return 1;
+  std::printf("%ls\n", name);
+  return 0;
+}
+
 int Dispatch(int argc, wchar_t** argv) {
   if (argc < 2) return 2;
   std::wstring command = argv[1];
@@ -426,6 +436,7 @@ int Dispatch(int argc, wchar_t** argv) {
   if (command == L"lock-file" && arg && arg2) return LockFileUntil(arg, arg2);
   if (command == L"hang-owner" && arg && arg2 && arg3) return HangingOwner(arg, arg2, arg3, false);
   if (command == L"hang-delayed" && arg && arg2 && arg3) return HangingOwner(arg, arg2, arg3, true);
+  if (command == L"owner") return Owner();
   if (command == L"close") return Close(arg);
   if (command == L"activate" && arg) return Activate(arg);
   if (command == L"is-front" && arg) return IsFront(arg);
@@ -441,7 +452,7 @@ int wmain(int argc, wchar_t** argv) {
   if (result == 2) {
     std::fprintf(stderr, "usage: clipboard_tool set-file|set-units|set-ansi|get-file|get-units PATH | set-bitmap | empty | "
                          "hold UNTIL_FILE | post ID [TITLE] | post-all ID [TITLE] | lock-file PATH UNTIL_FILE | "
-                         "hang-owner|hang-delayed PATH SECONDS UNTIL_FILE | close [TITLE] | activate TITLE | "
+                         "hang-owner|hang-delayed PATH SECONDS UNTIL_FILE | owner | close [TITLE] | activate TITLE | "
                          "is-front|minimize|is-minimized TITLE\n");
   }
   // The result also goes to stdout: a program started in a Wine virtual

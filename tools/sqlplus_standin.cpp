@@ -24,6 +24,12 @@
 //   --close-after-activations N  close the window after the N-th activation
 //                                counted from "ready"...
 //   --close-delay-ms MS          ...this many milliseconds later (default 0)
+//   --busy-after-paste-ms MS     after every paste the thread sleeps MS
+//                                milliseconds, handling and answering
+//                                nothing, as SQL*Plus does while it runs the
+//                                statement it was given; logged after the
+//                                receipt: {"event":"busy","t":..} and
+//                                {"event":"idle","t":..}
 //   --hang-ms MS                 WM_COMMAND 778
 //                                makes the window stop answering for MS
 //                                milliseconds (default 20000), as a busy or
@@ -64,6 +70,7 @@ struct Options {
   long closeAfterActivations = 0;
   long closeDelayMs = 0;
   long hangMs = 20000;
+  long busyAfterPasteMs = 0;
 };
 
 Options g_options;
@@ -164,6 +171,11 @@ void Receive(HWND hwnd, const char* how) {
     AppendJsonString(line, text.data(), text.size());
     line += "\"}";
     LogLine(line);
+  }
+  if (g_options.busyAfterPasteMs > 0) {
+    LogEvent("busy");
+    Sleep(static_cast<DWORD>(g_options.busyAfterPasteMs));
+    LogEvent("idle");
   }
 }
 
@@ -356,6 +368,8 @@ bool ParseOptions(int argc, wchar_t** argv) {
       g_options.closeAfterActivations = std::wcstol(argv[++i], nullptr, 10);
     } else if (a == L"--close-delay-ms" && hasValue) {
       g_options.closeDelayMs = std::wcstol(argv[++i], nullptr, 10);
+    } else if (a == L"--busy-after-paste-ms" && hasValue) {
+      g_options.busyAfterPasteMs = std::wcstol(argv[++i], nullptr, 10);
     } else if (a == L"--hang-ms" && hasValue) {
       g_options.hangMs = std::wcstol(argv[++i], nullptr, 10);
     } else {
@@ -371,7 +385,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   if (!ParseOptions(__argc, __wargv)) {
     MessageBoxW(nullptr,
                 L"sqlplus_standin [--class NAME] [--title TEXT] [--pos X Y] [--log PATH] "
-                L"[--close-after-activations N] [--close-delay-ms MS] [--hang-ms MS]",
+                L"[--close-after-activations N] [--close-delay-ms MS] [--busy-after-paste-ms MS] [--hang-ms MS]",
                 kTitle, MB_OK);
     return 2;
   }

@@ -32,8 +32,13 @@ void RunClipboardSender(WindowHandle form1) {
   // The clipboard is read in the delivery's turn too: a tovrin started while
   // another still delivers (the user copied the next text and pressed the
   // shortcut key again) reads what the user copied only once the other has
-  // had its own text pasted and put the user's back.
-  TakeDeliveryTurn();
+  // had its own text pasted and put the user's back. Without the turn
+  // nothing is read, written or pasted, and the user hears a beep: what the
+  // user copied stays, to be sent again.
+  if (!TakeDeliveryTurn()) {
+    Beep();
+    return;
+  }
   ReadPrepareDeliver(form1);
   EndDeliveryTurn();
 }

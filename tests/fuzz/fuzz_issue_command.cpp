@@ -65,7 +65,8 @@ const char kCommitBox[] =
 const char kLayoutBox[] = "ShowInputBox(テーブル名を入力して下さい。,テーブルレイアウト,受注m)";
 const char kEditBoxStart[] = "ShowInputBox(SQL を編集入力して下さい。,SQL 発行,";
 const char kFindSqlPlus[] = "FindWindowW(sqlplusWClass,";
-const char kSetClipboard[] = "ClipboardSetText(";
+const char kSetClipboard[] = "ClipboardSetText(";  // the clipboard pass
+const char kOfferClipboard[] = "ClipboardOffer(";  // the delivery's write
 const char kNotSentBoxEnd[] = ",48,SQL 発行)";  // the box that says why nothing was sent
 
 // The kind by the table of the built-in labels, as the command must find it.
@@ -205,7 +206,6 @@ struct Observed {
   int clipboardGets = 0;
   bool passFailed = false;  // a write or read of the clipboard pass failed
   int pendingFailedWrite = -1;
-  bool lastWriteFailed = false;
 };
 
 Observed g_observed;
@@ -214,11 +214,10 @@ const Scenario* g_scenario = nullptr;
 void OnCall(const std::string& call) {
   fake::World& w = fake::State();
   const Scenario& s = *g_scenario;
-  if (call.rfind(kSetClipboard, 0) == 0) {
+  if (call.rfind(kSetClipboard, 0) == 0 || call.rfind(kOfferClipboard, 0) == 0) {
     const int n = g_observed.clipboardSets++;
     w.clipboardWriteFails = n < 8 && ((s.writeFailMask >> n) & 1u) != 0;
     if (w.clipboardWriteFails) g_observed.pendingFailedWrite = n;
-    g_observed.lastWriteFailed = w.clipboardWriteFails;
   } else if (call == "ClipboardGetText()") {
     // Only the clipboard pass reads; a failed write just before it belongs
     // to the pass too.
@@ -353,17 +352,12 @@ void Check(const Scenario& s) {
   }
   const int boxes = fake::Count("ShowInputBox(") + fake::Count("ShowMessageBox(") - notSent;
   const int pastes = fake::Count("PostMessage") + fake::Count("SendKeystrokes(");
-  // The delivery's own write is a clipboard write that no read follows (the
-  // clipboard pass reads back what it wrote). When it fails, the delivery
-  // stops there: nothing is looked for and nothing is pasted.
+  // The delivery's own write is its offer. When it fails, the delivery stops
+  // there: nothing is looked for and nothing is pasted.
   const auto& calls = fake::State().calls;
-  int lastSet = -1;
-  for (int i = 0; i < static_cast<int>(calls.size()); ++i) {
-    if (calls[i].rfind(kSetClipboard, 0) == 0) lastSet = i;
-  }
-  const bool deliveryWriteFailed =
-      lastSet >= 0 && fake::Find("ClipboardGetText()", lastSet) < 0 && g_observed.lastWriteFailed;
-  const int deliveries = fake::Count(kFindSqlPlus) + (deliveryWriteFailed ? 1 : 0);
+  const int offer = fake::Find(kOfferClipboard);
+  const bool deliveryWriteFailed = offer >= 0 && fake::Count(kFindSqlPlus) == 0;
+  const int deliveries = fake::Count(kOfferClipboard);
 
   if (list.closeCount == 0) {
     CHECK(fake::Count("Clipboard") == 0, "window left open after touching the clipboard", "");
@@ -401,13 +395,7 @@ void Check(const Scenario& s) {
   std::string delivered;
   std::u16string delivered16;
   if (deliveries == 1) {
-    const int find = deliveryWriteFailed ? static_cast<int>(calls.size()) : fake::Find(kFindSqlPlus);
-    int set = -1;
-    for (int i = 0; i < find; ++i) {
-      if (calls[i].rfind(kSetClipboard, 0) == 0) set = i;
-    }
-    CHECK(set >= 0, "delivery without putting the text on the clipboard", "");
-    delivered = Argument(calls[set], sizeof kSetClipboard - 1);
+    delivered = Argument(calls[offer], sizeof kOfferClipboard - 1);
     delivered16 = text::FromUtf8(delivered);
     const bool endsWithCrLf = delivered16.size() >= 2 && delivered16.compare(delivered16.size() - 2, 2, u"\r\n") == 0;
     CHECK(delivered16.empty() || endsWithCrLf, "delivered text does not end with CR LF", delivered);

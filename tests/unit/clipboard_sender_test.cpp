@@ -34,12 +34,21 @@ TEST_F(ClipboardSender, NothingToSendLeavesTheClipboardUntouched) {
   }
 }
 
-TEST_F(ClipboardSender, UnreadableClipboardSendsNothing) {
+TEST_F(ClipboardSender, UnreadableClipboardOrNoTurnSendsNothing) {
   fake::State().clipboard = u"select 1;";
   fake::State().clipboardReadFails = true;
   RunClipboardSender(5);
   EXPECT_EQ(fake::State().calls,
             (std::vector<std::string>{"TakeDeliveryTurn()", "ClipboardGetText()", "EndDeliveryTurn()"}));
+
+  // Without the turn (another delivery holds it for longer than the wait)
+  // the clipboard is not even read: the user hears a beep, and what the user
+  // copied stays to be sent again.
+  fake::Reset();
+  fake::State().clipboard = u"select 1;";
+  fake::State().deliveryTurnRefused = true;
+  RunClipboardSender(5);
+  EXPECT_EQ(fake::State().calls, (std::vector<std::string>{"TakeDeliveryTurn()", "Beep()"}));
 }
 
 TEST_F(ClipboardSender, KeystrokeModeUsesTheSettlingWait) {

@@ -202,6 +202,8 @@ TEST_F(ConsoleDelivery, CommandModeTypesIntoTheConsoleWithoutActivation) {
   DeliverToSqlPlus(u"select 1\r\nfrom dual;\r\n", kOwn, true);
   EXPECT_EQ(Typed(0), u"select 1\rfrom dual;\r");
   EXPECT_EQ(fake::State().clipboard, u"select 1\r\nfrom dual;\r\n");
+  // On the clipboard for good before the typing, which no reader waits for.
+  EXPECT_LT(fake::Find("ClipboardLetGo()"), fake::Find("WriteConsoleKeys"));
   EXPECT_EQ(ConsoleCalls(), (std::vector<std::string>{"FindConsoleProcesses(sqlplus.exe)", "FindConsoleProcesses(sql.exe)",
                                                       "AttachToConsoleOf(40)", "WriteConsoleKeys(20)",
                                                       "DetachFromConsole()"}));

@@ -112,10 +112,48 @@ TEST_F(IssueCommand, TemplateTextGoesThroughTheClipboardAndTheReadBackIsSent) {
     if (call == "ClipboardGetText()") fake::State().clipboard = u"select ? from tab;";
   };
   Issue(kBuiltIns, kTableListItem);
-  EXPECT_EQ(fake::Find("ClipboardSetText(select * from tab;)"), 0);
-  EXPECT_EQ(fake::Find("ClipboardGetText()"), 1);
+  // The clipboard pass and the delivery run in one delivery turn, so that
+  // no other delivery's text comes in between.
+  const auto& calls = fake::State().calls;
+  EXPECT_EQ(calls.front(), "TakeDeliveryTurn()");
+  EXPECT_EQ(fake::Find("ClipboardSetText(select * from tab;)"), 1);
+  EXPECT_EQ(fake::Find("ClipboardGetText()"), 2);
+  EXPECT_EQ(calls.back(), "EndDeliveryTurn()");
+  EXPECT_EQ(fake::State().deliveryTurns, 0);
   ExpectSent(T(u"select ? from tab;⏎"));
   EXPECT_EQ(fake::State().clipboardWrites, 2);  // the pass, then the delivery
+}
+
+TEST_F(IssueCommand, WithoutTheTurnNothingIsWrittenOrSentAndTheWindowStaysOpen) {
+  // Another delivery holds the turn for longer than the wait.
+  fake::State().clipboard = u"the user's copy";
+  fake::State().deliveryTurnRefused = true;
+  Issue(kBuiltIns, kTableListItem);
+  EXPECT_EQ(fake::Count("Beep()"), 1);
+  EXPECT_EQ(fake::State().clipboardWrites, 0);
+  EXPECT_EQ(U8(fake::State().clipboard), "the user's copy");
+  EXPECT_FALSE(Delivered());
+  EXPECT_EQ(fake::List().closeCount, 0);
+
+  // A click handled while the command waits for the turn starts no second
+  // command; a window closed meanwhile sends nothing.
+  SetUp();
+  int clicks = 0;
+  fake::State().onCall = [&](const std::string& call) {
+    if (call == "TakeDeliveryTurn()" && clicks++ == 0) Command1_Click();
+  };
+  Issue(kBuiltIns, kTableListItem);
+  ExpectSent(T(u"select * from tab;⏎"));
+  EXPECT_EQ(fake::Count("ClipboardSetText"), 1);
+
+  SetUp();
+  fake::State().onCall = [](const std::string& call) {
+    if (call == "TakeDeliveryTurn()") fake::List().handle = 0;
+  };
+  Issue(kBuiltIns, kTableListItem);
+  EXPECT_EQ(fake::State().clipboardWrites, 0);
+  EXPECT_FALSE(Delivered());
+  EXPECT_EQ(fake::State().calls.back(), "EndDeliveryTurn()");
 }
 
 TEST_F(IssueCommand, DeliversWithoutTheSettlingWait) {

@@ -94,6 +94,9 @@ void CheckClipboard();
 void CheckClipboardHeldElsewhere();
 // The helper process of CheckClipboardHeldElsewhere (--hold-clipboard).
 int HoldClipboard(const wchar_t* heldName, const wchar_t* releaseName);
+void CheckClipboardOffer(HWND main);
+// The reader process of CheckClipboardOffer (--read-clipboard).
+int ReadClipboardToFile(const wchar_t* path);
 
 void CheckActivation(HWND main);
 void CheckKeystrokes(HWND main);

@@ -1,11 +1,13 @@
 // Checks of the clipboard: round trips, other formats, the empty clipboard,
-// NULs, 50 MB, a text too large to copy, and a clipboard held open by
-// another process.
+// NULs, 50 MB, a text too large to copy, a clipboard held open by another
+// process, and the delivery's offer read by another process.
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "check.h"
 #include "platform_ops.h"
@@ -74,9 +76,10 @@ bool RawLocaleAndAnsiText(LCID& locale, std::string& ansi) {
 }
 
 // Unicode text with a locale of the caller's choice, as a program writes it
-// while another keyboard layout is active.
-bool RawUnicodeWithLocale(const std::u16string& text, LCID locale) {
-  if (!OpenClipboard(nullptr)) return false;
+// while another keyboard layout is active, or as another program copies text
+// (opened with a window, as programs do).
+bool RawUnicodeWithLocale(const std::u16string& text, LCID locale, HWND window = nullptr) {
+  if (!OpenClipboard(window)) return false;
   bool done = false;
   if (EmptyClipboard()) {
     HGLOBAL units = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
@@ -321,4 +324,182 @@ void CheckClipboardHeldElsewhere() {
   CloseHandle(held);
   CloseHandle(release);
   Finish(check);
+}
+
+// The delivery's offer --------------------------------------------------------
+
+namespace {
+
+const wchar_t* const kKeptOutFormats[] = {L"ExcludeClipboardContentFromMonitorProcessing",
+                                          L"CanIncludeInClipboardHistory", L"CanUploadToCloudClipboard"};
+
+// What the clipboard lists, read without asking its owner for anything: its
+// formats, and the DWORD of each format that keeps it out of the history.
+struct Listing {
+  std::vector<UINT> formats;
+  int keptOutAsZero = 0;  // of the three, listed with the value 0
+  bool Has(UINT format) const {
+    for (UINT f : formats) {
+      if (f == format) return true;
+    }
+    return false;
+  }
+};
+
+Listing ListClipboard(HWND window) {
+  Listing listing;
+  if (!OpenClipboard(window)) return listing;
+  for (UINT f = EnumClipboardFormats(0); f != 0; f = EnumClipboardFormats(f)) listing.formats.push_back(f);
+  for (const wchar_t* name : kKeptOutFormats) {
+    const UINT format = RegisterClipboardFormatW(name);
+    HANDLE data = listing.Has(format) ? GetClipboardData(format) : nullptr;
+    const DWORD* value = data != nullptr ? static_cast<const DWORD*>(GlobalLock(data)) : nullptr;
+    if (value != nullptr) {
+      if (GlobalSize(data) >= sizeof(DWORD) && *value == 0) ++listing.keptOutAsZero;
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  return listing;
+}
+
+// True when the delivery offers a CF_TEXT of its own (the ANSI code page is
+// not the system locale's).
+bool AnsiOfItsOwnHere() {
+  DWORD codePage = 0;
+  return GetLocaleInfoW(GetSystemDefaultLCID(), LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
+                        reinterpret_cast<LPWSTR>(&codePage), sizeof codePage / sizeof(wchar_t)) != 0 &&
+         codePage != GetACP();
+}
+
+// Runs this program as the reader (--read-clipboard) and waits for it as the
+// delivery waits for SQL*Plus: asleep, handling the messages sent to this
+// thread. Returns what it read: CF_TEXT's bytes, and the Unicode text.
+bool ReadInAnotherProcess(std::string& ansi, std::u16string& unicode) {
+  const std::u16string out = TempDirectory() + u"\\offer-read.bin";
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring command = L"\"" + std::wstring(self) + L"\" --read-clipboard \"" + wide::ToWide(out) + L"\"";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                      &process)) {
+    return false;
+  }
+  const double end = MonotonicSeconds() + kWaitMs / 1000.0;
+  while (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT && MonotonicSeconds() < end) {
+    WaitHandlingEvents(0.05);
+  }
+  DWORD code = 1;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  std::string bytes;
+  if (code != 0 || !ReadFileBytes(out, bytes)) return false;
+  const std::size_t nul = bytes.find('\0');
+  if (nul == std::string::npos) return false;
+  ansi = bytes.substr(0, nul);
+  unicode.assign(reinterpret_cast<const char16_t*>(bytes.data() + nul + 1), (bytes.size() - nul - 1) / 2);
+  return true;
+}
+
+}  // namespace
+
+// The reader of ReadInAnotherProcess: reads CF_TEXT, then CF_UNICODETEXT,
+// with a window of its own, as SQL*Plus does, and writes both to `path`.
+int ReadClipboardToFile(const wchar_t* path) {
+  HWND window = CreateWindowExW(0, L"STATIC", L"vorn-check reader", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+  if (window == nullptr || !OpenClipboard(window)) return 3;
+  std::string bytes;
+  HANDLE data = GetClipboardData(CF_TEXT);
+  const char* ansi = data != nullptr ? static_cast<const char*>(GlobalLock(data)) : nullptr;
+  if (ansi != nullptr) {
+    bytes = ansi;
+    GlobalUnlock(data);
+  }
+  bytes.push_back('\0');
+  data = GetClipboardData(CF_UNICODETEXT);
+  const wchar_t* units = data != nullptr ? static_cast<const wchar_t*>(GlobalLock(data)) : nullptr;
+  if (units != nullptr) {
+    bytes.append(reinterpret_cast<const char*>(units), std::wcslen(units) * sizeof(wchar_t));
+    GlobalUnlock(data);
+  }
+  CloseClipboard();
+  return WriteBytes(wide::FromWide(path), bytes) && ansi != nullptr && units != nullptr ? 0 : 4;
+}
+
+// The offer lists its formats without handing the text over; another program
+// that reads it gets the text (CF_TEXT in the ANSI code page of programs) while
+// this thread waits, and the read is counted as that program's; the user's
+// newer copy is taken aside and put back when it is text only, and left alone
+// when it is a picture; the text stays on the clipboard after ClipboardLetGo.
+void CheckClipboardOffer(HWND main) {
+  const std::u16string text = u"select 社員, 'ｶﾀｶﾅ' from 受注m;\r\n";
+  const WindowHandle ours = wide::FromHwnd(main);
+
+  Check offer{"clipboard_offer_read_by_another_program", {}, {}};
+  const bool ansiOfItsOwn = AnsiOfItsOwnHere();
+  Expect(offer, ClipboardOffer(text), "offer failed");
+  Listing listing = ListClipboard(main);
+  Expect(offer, listing.Has(CF_LOCALE) && listing.Has(CF_UNICODETEXT) && listing.Has(CF_TEXT),
+         "formats listed: " + Num(static_cast<long long>(listing.formats.size())));
+  Expect(offer, listing.keptOutAsZero == 3, Num(listing.keptOutAsZero) + " of the 3 history formats listed as 0");
+  OfferNews news = ClipboardOfferNews(ours);
+  Expect(offer, news.onClipboard && news.reads == 0, "listing the formats handed the text over");
+  std::string ansi;
+  std::u16string unicode;
+  Expect(offer, ReadInAnotherProcess(ansi, unicode), "the reader failed");
+  Expect(offer, unicode == text, "the reader got " + Show(unicode));
+  Expect(offer, ansi == AnsiOf(text), "CF_TEXT is not the text in code page " + Num(GetACP()));
+  news = ClipboardOfferNews(ours);
+  // CF_TEXT of our own is a read of its own; otherwise the system makes it
+  // from the Unicode text, read once.
+  const int reads = ansiOfItsOwn ? 2 : 1;
+  Expect(offer, news.reads == reads && news.readsElsewhere == reads,
+         "reads " + Num(news.reads) + ", by another program " + Num(news.readsElsewhere) + ", expected " + Num(reads));
+  if (!ansiOfItsOwn) {
+    offer.untried = "CF_TEXT of its own: the ANSI code page " + Num(GetACP()) + " is the system locale's";
+  }
+  Finish(offer);
+
+  Check copy{"clipboard_offer_newer_copy", {}, {}};
+  const std::u16string users = u"利用者のコピー";
+  Expect(copy, ClipboardOffer(text), "offer failed");
+  Expect(copy, RawUnicodeWithLocale(users, 0x0409, main), "could not copy as another program");
+  Expect(copy, !ClipboardOfferNews(ours).onClipboard, "the offer is still counted on the clipboard");
+  ClipboardText aside;
+  bool kept = false;
+  Expect(copy, ClipboardOfferAgain(text, aside, kept) == ClipboardChange::kDone && kept,
+         "the text-only copy was not taken aside");
+  Expect(copy, aside.text == users && aside.locale == 0x0409,
+         "taken aside: " + Show(aside.text) + ", locale " + Num(aside.locale));
+  listing = ListClipboard(main);
+  Expect(copy, ClipboardOfferNews(ours).onClipboard && listing.keptOutAsZero == 3, "not offered again");
+  Expect(copy, ClipboardPutBack(aside) == ClipboardChange::kDone, "not put back");
+  LCID locale = 0;
+  RawLocaleAndAnsiText(locale, ansi);
+  std::u16string back;
+  bool hasText = false;
+  Expect(copy, RawClipboardText(back, hasText) && back == users && locale == 0x0409,
+         "put back: " + Show(back) + ", locale " + Num(locale));
+  Expect(copy, ListClipboard(main).keptOutAsZero == 0, "the user's copy carries the history formats");
+  // A picture is never touched.
+  kept = false;
+  Expect(copy, ClipboardOffer(text) && RawClipboardBitmapOnly(), "could not offer, then copy a picture");
+  Expect(copy, ClipboardOfferAgain(text, aside, kept) == ClipboardChange::kLeftAlone && !kept,
+         "offered again over the picture");
+  Expect(copy, ClipboardPutBack(aside) == ClipboardChange::kLeftAlone, "put text back over the picture");
+  Expect(copy, IsClipboardFormatAvailable(CF_BITMAP), "the picture is gone");
+  Finish(copy);
+
+  Check kept_{"clipboard_offer_kept_after_let_go", {}, {}};
+  Expect(kept_, ClipboardOffer(text), "offer failed");
+  ClipboardLetGo();
+  Expect(kept_, RawClipboardText(back, hasText) && back == text, "after letting go the clipboard holds " + Show(back));
+  Expect(kept_, ClipboardOffer(text) && RawUnicodeWithLocale(users, 0x0409, main), "could not offer, then copy");
+  ClipboardLetGo();
+  Expect(kept_, RawClipboardText(back, hasText) && back == users, "letting go replaced the newer copy: " + Show(back));
+  Finish(kept_);
 }

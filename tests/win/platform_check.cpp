@@ -6,6 +6,7 @@
 //
 //   platform_check [--out FILE] [--only NAME] [--linger MS]
 //   platform_check --hold-clipboard HELD_EVENT RELEASE_EVENT   (helper mode)
+//   platform_check --read-clipboard FILE                       (helper mode)
 //
 // Prints one line per check, "ok NAME" (with a note when part of it could not
 // be tried here) or "FAIL NAME: detail", then "done: N checks, F failed"; with --out the same
@@ -20,6 +21,7 @@
 
 int wmain(int argc, wchar_t** argv) {
   if (argc == 4 && std::wcscmp(argv[1], L"--hold-clipboard") == 0) return HoldClipboard(argv[2], argv[3]);
+  if (argc == 3 && std::wcscmp(argv[1], L"--read-clipboard") == 0) return ReadClipboardToFile(argv[2]);
   for (int i = 1; i + 1 < argc; i += 2) {
     if (std::wcscmp(argv[i], L"--out") == 0) {
       g_outFile = _wfopen(argv[i + 1], L"wb");
@@ -48,6 +50,7 @@ int wmain(int argc, wchar_t** argv) {
   if (Selected("ini")) CheckProfilesAndAnsiPath(main);
   if (Selected("clipboard")) CheckClipboard();
   if (Selected("clipboard_held")) CheckClipboardHeldElsewhere();
+  if (Selected("clipboard_offer")) CheckClipboardOffer(main);
   if (Selected("activate")) CheckActivation(main);
   if (Selected("keys")) CheckKeystrokes(main);
   if (Selected("clocks")) CheckClocks();

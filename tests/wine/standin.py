@@ -86,6 +86,13 @@ def get(rig):
         return json.load(f)
 
 
+def owner(rig):
+    """The window class of the clipboard's owner ("none"), read without
+    asking the owner for anything."""
+    tool(rig, "owner")
+    return _last_output[0].split()[0]
+
+
 def post(rig, command, title=TITLE):
     tool(rig, "post", str(command), title, repeatable=command != 201)
 

@@ -1,16 +1,18 @@
 """Other programs that stop answering, under Wine: a clipboard owner that
 hangs (one that promised its text and renders it only on demand, and one
 whose text is on the clipboard already), and a SQL*Plus that hangs while
-the paste is typed. marlet and tovrin must end while the other program is
-still hung, paste nothing where the clipboard could not be used, leave the
-clipboard as its owner had it, and get the text to a hung SQL*Plus exactly
-once, when it wakes.
+the paste is typed. With a hung clipboard owner marlet and tovrin must end
+while it is still hung, paste nothing where the clipboard could not be
+used, and leave the clipboard as its owner had it. A hung SQL*Plus must get
+the text exactly once, when it wakes; marlet and tovrin wait for that,
+asleep (marlet out of sight), and end once it has taken the paste.
 
     python3 test_hung_programs.py --bin BUILD_DIR [-k NAME_PART] [--only NAME]
 
-"Ended while still hung" is a condition, not a timing: the hanging program
-prints (or logs) when it wakes, and that must not have happened yet when
-marlet or tovrin is gone. The time each program took is printed for the
+"Ended while still hung" (and "still running when it woke") is a
+condition, not a timing: the hanging program prints (or logs) when it wakes,
+and that must not have happened yet when marlet or tovrin is gone (or must
+have, while it still runs). The time each program took is printed for the
 record.
 """
 import os
@@ -186,33 +188,57 @@ def expect_one_receipt_after_waking(w, mark, expected):
     check_equal([e for e in events if e["event"] == "activate"], [], "activations after the receipt")
 
 
+def expect_alive_until_awake(w, mark, alive, what):
+    """The program keeps its delivery's turn while its paste is pending: it
+    is still running when SQL*Plus wakes."""
+    def woke():
+        if w.sqlplus_awake(mark):
+            return True
+        check(alive(), "%s ended while SQL*Plus was still hung, its paste still pending" % what)
+        return False
+    winerig.wait_for(woke, TIMEOUT + HANG_SECONDS, "SQL*Plus to wake")
+
+
 def case_tovrin_keystroke_mode_with_a_hung_sqlplus(w):
     """tovrin does not activate or type into a SQL*Plus that does not
     answer (another window is in front): it posts the paste command and
-    ends; SQL*Plus takes the text once when it wakes, and the window in front
-    gets nothing."""
+    waits, asleep, until SQL*Plus has taken it. SQL*Plus takes the text once
+    when it wakes, tovrin ends then, and the window in front gets nothing."""
     w.ini("yes")
     standin.set_text(w.rig, "select 21 from dual")
     standin.activate(w.rig, DECOY)
     decoy_mark = w.decoy.mark()
     mark = w.hang_sqlplus()
-    seconds = w.run_tovrin()
-    report("tovrin in keystroke mode with a hung SQL*Plus", seconds)
-    check(not w.sqlplus_awake(mark), "tovrin ended only after SQL*Plus woke (%.1f s)" % seconds)
+    started = time.monotonic()
+    w.rig.start(TOVRIN)
+    # Its process, not its wine command: that may return while it runs on.
+    running = lambda: bool(w.rig.processes("tovrin.exe"))  # noqa: E731
+    winerig.wait_for(running, TIMEOUT, "tovrin.exe running")
+    expect_alive_until_awake(w, mark, running, "tovrin")
     expect_one_receipt_after_waking(w, mark, "select 21 from dual" + CRLF + ";" + CRLF)
+    winerig.wait_for(lambda: not running(), TIMEOUT, "tovrin.exe to end")
+    report("tovrin in keystroke mode with a hung SQL*Plus, until SQL*Plus had taken the paste",
+           time.monotonic() - started)
     check_equal([e for e in w.decoy.since(decoy_mark) if e["event"] == "recv"], [], "receipts in the decoy")
 
 
 def case_marlet_keystroke_mode_with_a_hung_sqlplus(w):
-    """The same for marlet: its send ends while SQL*Plus is hung, and the
-    template arrives once when SQL*Plus wakes."""
+    """The same for marlet: once the paste is handed over its window goes
+    out of sight while SQL*Plus is still hung; the template arrives once
+    when SQL*Plus wakes, and marlet ends then."""
     w.ini("yes")
     data = w.marlet_on(TABLE_LIST)
     mark = w.hang_sqlplus()
-    seconds = w.send_with_marlet(data)
-    report("marlet in keystroke mode with a hung SQL*Plus", seconds)
-    check(not w.sqlplus_awake(mark), "marlet ended only after SQL*Plus woke (%.1f s)" % seconds)
+    started = time.monotonic()
+    ui.key(w.rig, data, "Return")
+    title = ["--title-hex", ui.hex_units(ui.TITLE)]
+    winerig.wait_for(lambda: not ui.probe(w.rig, *title).get("visible"), TIMEOUT, "marlet's window out of sight")
+    check(not w.sqlplus_awake(mark), "marlet's window went out of sight only after SQL*Plus woke")
+    expect_alive_until_awake(w, mark, lambda: bool(ui.marlet_processes(w.rig)), "marlet")
     expect_one_receipt_after_waking(w, mark, "select * from tab;" + CRLF)
+    ui.wait_ended(w.rig, "the send")
+    report("marlet in keystroke mode with a hung SQL*Plus, until SQL*Plus had taken the paste",
+           time.monotonic() - started)
 
 
 CASES = [
