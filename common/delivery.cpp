@@ -288,18 +288,26 @@ const char16_t kConsoleKey[] = u"console";  // "no" turns the console search off
 
 // After both window searches found nothing: type the text into the console
 // the user is looking at, of a running sqlplus.exe or SQLcl, if there is
-// one. When nothing tells which of several consoles the user sees, or none is
-// shown (a tab behind another, another virtual desktop), nothing is typed
-// anywhere and the program beeps: the text stays on the clipboard.
+// one. Whenever nothing is typed (no such console, or the search is turned
+// off; nothing tells which of several consoles the user sees, or none is
+// shown: a tab behind another, another virtual desktop), or the typing
+// stops before the end, the program beeps: the text stays on the clipboard.
 // Keystroke mode brings forward the window the console is shown in (a
 // terminal's window for a tab, restored when minimised); either way the keys
 // go into that console's input and nowhere else.
 void DeliverToConsoleSqlPlus(const std::u16string& text, WindowHandle ownWindow, bool settle) {
   const std::u16string iniName = GetIniName(ownWindow, kSettingsPath, kSettingsPath);
-  if (ReadIniString(iniName, kSettingsSection, kConsoleKey, true) == u"no") return;
+  // No SQL*Plus anywhere: without the beep this would look like success.
+  if (ReadIniString(iniName, kSettingsSection, kConsoleKey, true) == u"no") {
+    Beep();
+    return;
+  }
   std::vector<ConsoleProcess> consoles = FindConsoleProcesses(ConsoleProgram::kSqlPlus);
   for (ConsoleProcess& c : FindConsoleProcesses(ConsoleProgram::kSqlcl)) consoles.push_back(c);
-  if (consoles.empty()) return;
+  if (consoles.empty()) {
+    Beep();
+    return;
+  }
   const std::vector<TopWindow> windows = VisibleTopWindows();
   const int chosen = ChooseConsole(consoles, windows);
   if (chosen < 0) {
@@ -320,12 +328,14 @@ void DeliverToConsoleSqlPlus(const std::u16string& text, WindowHandle ownWindow,
   std::size_t limit = kMaxKeysPerConsoleCall;
   std::vector<ConsoleKey> keys;
   keys.reserve(kMaxKeysPerConsoleCall);
-  for (std::size_t next = 0; next < text.size();) {
+  bool typedAll = true;
+  for (std::size_t next = 0; next < text.size() && typedAll;) {
     keys.clear();
     next = AppendConsoleKeys(text, next, kMaxKeysPerConsoleCall, keys, tabAsSpace);
-    if (!WriteConsoleKeysInPieces(keys, limit, WriteConsoleKeys)) break;
+    typedAll = WriteConsoleKeysInPieces(keys, limit, WriteConsoleKeys);
   }
   DetachFromConsole();
+  if (!typedAll) Beep();
 }
 
 // The delivery proper, while this program has its turn.

@@ -134,7 +134,10 @@ void IssueCommand() {
 
   // Gather the selected template: the head item and the continuation pieces
   // below it, up to the next head item or the end of the list. The selection
-  // ends on the last item looked at, as an item-by-item walk leaves it.
+  // ends on the last item looked at, as an item-by-item walk leaves it;
+  // except for a template that asks before it is sent: while its box is open
+  // the list keeps showing the template the user chose, not its neighbour
+  // (the next template, which may well be a destructive one).
   if (gatherFrom > -1) {
     ReadItem(gatherFrom, working, failed);
     const int last = ListCount() - 1;
@@ -151,7 +154,7 @@ void IssueCommand() {
       }
       working.append(piece, kContinuationIndent.size(), std::u16string::npos);
     }
-    SelectItem(lookedAt, failed);
+    SelectItem(kind == item_format::Kind::kPlain ? lookedAt : gatherFrom, failed);
 
     const std::size_t colon = working.find(kLabelSeparator);
     if (colon == std::u16string::npos) return;  // no label: the window stays open

@@ -254,6 +254,7 @@ TEST_F(ConsoleDelivery, OnlyConsoleNoTurnsTheSearchOff) {
     EXPECT_EQ(fake::Count("FindConsoleProcesses"), 0) << text::ToUtf8(value);
     EXPECT_EQ(Typed(0), u"");
     EXPECT_EQ(fake::State().clipboard, u"x;\r\n");
+    EXPECT_EQ(fake::Count("Beep()"), 1);
   }
   for (const char16_t* value : {u"yes", u"0", u"off", u"n", u""}) {
     fake::Reset();
@@ -261,6 +262,7 @@ TEST_F(ConsoleDelivery, OnlyConsoleNoTurnsTheSearchOff) {
     Set(u"console", value);
     DeliverToSqlPlus(u"x;\r\n", kOwn, false);
     EXPECT_EQ(Typed(0), u"x;\r") << text::ToUtf8(value);
+    EXPECT_EQ(fake::Count("Beep()"), 0);
   }
 }
 
@@ -342,6 +344,7 @@ TEST_F(ConsoleDelivery, AConsoleThatEndsBeforeOrWhileTypingGetsNothingElsewhere)
   EXPECT_EQ(fake::Count("WriteConsoleKeys"), 0);
   EXPECT_EQ(Typed(0) + Typed(1), u"");
   EXPECT_EQ(fake::State().clipboard, u"x;\r\n");
+  EXPECT_EQ(fake::Count("Beep()"), 1);
 
   // Gone after the attach: the typing fails, the console is still left.
   fake::Reset();
@@ -353,6 +356,7 @@ TEST_F(ConsoleDelivery, AConsoleThatEndsBeforeOrWhileTypingGetsNothingElsewhere)
   EXPECT_EQ(Typed(0), u"");
   EXPECT_EQ(fake::Count("DetachFromConsole()"), 1);
   EXPECT_EQ(fake::State().attachedTo, 0u);
+  EXPECT_EQ(fake::Count("Beep()"), 1);
 }
 
 // Sizes of the writes into the console, in order.

@@ -122,7 +122,7 @@ TEST_F(Delivery, WindowOfAnotherClassIsFoundByTitleAlone) {
   EXPECT_EQ(fake::Count("PostMessageW(77,273,201,0)"), 1);
 }
 
-TEST_F(Delivery, NoSqlPlusLeavesTheTextOnTheClipboardAndNothingElse) {
+TEST_F(Delivery, NoSqlPlusAnywhereLeavesTheTextOnTheClipboardAndBeeps) {
   Active(u"yes");
   DeliverToSqlPlus(u"select 1;\r\n", kOwn, true);
   EXPECT_EQ(fake::State().clipboard, u"select 1;\r\n");
@@ -133,6 +133,8 @@ TEST_F(Delivery, NoSqlPlusLeavesTheTextOnTheClipboardAndNothingElse) {
                                                  "GetPrivateProfileStringW(sql plus,console,,200,c:\\vorn3\\tovrin.ini)"}));
   EXPECT_EQ(fake::Count("FindConsoleProcesses(sqlplus.exe)"), 1);
   EXPECT_EQ(fake::Count("AttachToConsoleOf"), 0);
+  // Nothing was pasted anywhere: silence would look like success.
+  EXPECT_EQ(fake::Count("Beep()"), 1);
 }
 
 TEST_F(Delivery, EmptyTextIsStillDelivered) {

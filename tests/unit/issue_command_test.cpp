@@ -192,6 +192,22 @@ TEST_F(IssueCommand, EditKindOffersEveryEditLabelForEditing) {
   }
 }
 
+TEST_F(IssueCommand, WhileItAsksTheListShowsTheChosenTemplate) {
+  // Reading the next item (the end of the chosen template) must not select
+  // it: after テーブルクリア that would show テーブル削除 while the user is
+  // asked to confirm the truncate.
+  for (int item : {0, 2, 4, 5, 6, 7, 8, 9, 10}) {
+    SCOPED_TRACE(item);
+    SetUp();
+    fake::State().inputBoxAnswers = {u"x"};
+    fake::State().messageBoxAnswers = {2};  // Cancel
+    Issue(kBuiltIns, item);
+    EXPECT_EQ(Boxes(), 1);
+    EXPECT_TRUE(fake::List().selectionMoves.empty());
+    EXPECT_EQ(fake::List().selected, item);
+  }
+}
+
 TEST_F(IssueCommand, EditAnswerIsTrimmedAndGetsOneSemicolon) {
   // An answer without ";" gets one directly after its last character, also
   // when it ends in "/"; the answer is not prepared again.
