@@ -32,7 +32,7 @@ from cases import check, check_equal  # noqa: E402
 TOVRIN = "tovrin/tovrin.exe"
 TIMEOUT = 60             # seconds; generous for a loaded machine
 HANG_SECONDS = 12        # how long the other program stops answering
-HANG_COMMAND = 778       # makes the stand-in hang (tools/sqlplus_standin.cpp)
+HANG_COMMAND = 778       # makes the stand-in hang (tests/rig/sqlplus_standin.cpp)
 DECOY = "Decoy"
 TABLE_LIST = 3           # ■テーブルリスト: select * from tab;
 CRLF = "\r\n"

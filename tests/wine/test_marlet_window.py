@@ -1,5 +1,5 @@
 """End-to-end checks of marlet's window under Wine (96 dpi, Japanese code
-page), read back through Win32 by tests/window_probe.exe:
+page), read back through Win32 by tests/rig/window_probe.exe:
 
 - the program file's resources: version record, icon, picture, manifest;
 - the window: title, fixed border, client size, centring, every control's

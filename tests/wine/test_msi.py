@@ -2,7 +2,7 @@
 prefix. The package is built from the build's two programs by
 tools/package/msi.sh, once as 2.01 (Windows Installer's 2.1.0) and once as
 an earlier 2.0.0; shortcuts are read back through IShellLink by
-tools/shortcut_tool.exe, the uninstall entries through `reg query`.
+tests/rig/shortcut_tool.exe, the uninstall entries through `reg query`.
 
 - PROTECTVORN3=1 is refused before Windows 7 (Wine reporting Vista) and
   installs nothing;

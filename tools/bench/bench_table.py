@@ -42,7 +42,7 @@ The figures:
   (tools/bench/tovrin_cpu.py, of the 32-bit build when given);
 - marlet's start to its window shown, empty template file and 10,000
   templates, beside minimal_window's start to its window shown, in the same
-  rounds, all timed by tests/window_probe.exe from the creation of the process
+  rounds, all timed by tests/rig/window_probe.exe from the creation of the process
   (tools/bench/marlet_startup.py);
 - marlet's send of one huge template (1 MB and 10 MB on one body line, 2,000
   and 20,000 list items), from the Return key to the stand-in's receipt,

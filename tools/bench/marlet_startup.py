@@ -8,7 +8,7 @@ all three alike. Prints the median and every run; nothing is asserted.
 
     python3 tools/bench/marlet_startup.py --bin BUILD_DIR [--runs N] [--json PATH]
 
-The time is taken by tests/window_probe.exe, which searches for the window
+The time is taken by tests/rig/window_probe.exe, which searches for the window
 from before the program starts and subtracts the process's creation time;
 the wall-clock time seen from here (Wine's own start-up included) is printed
 beside it. --json PATH also writes every run (ms) to PATH.
