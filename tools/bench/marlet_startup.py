@@ -2,9 +2,9 @@
 """Start-up time of marlet.exe under Wine: from the start of its process to
 its window being visible, with an empty template file and with a generated
 file of 10,000 templates (about 5 MB, Shift-JIS), beside that of
-tools/minimal_window.exe (a program that shows one window and does nothing
-else), in rounds of one start of each, so that the machine's load falls on
-all three alike. Prints the median and every run; nothing is asserted.
+tools/bench/minimal_window.exe (a program that shows one window and does
+nothing else), in rounds of one start of each, so that the machine's load
+falls on all three alike. Prints the median and every run; nothing is asserted.
 
     python3 tools/bench/marlet_startup.py --bin BUILD_DIR [--runs N] [--json PATH]
 
@@ -54,7 +54,7 @@ def big_template_file():
     return data
 
 
-MINIMAL_WINDOW = "tools/minimal_window.exe"
+MINIMAL_WINDOW = "tools/bench/minimal_window.exe"
 MINIMAL_WINDOW_TITLE = "minimal window"
 
 
