@@ -33,7 +33,7 @@ import re
 import subprocess
 import sys
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "rig"))
 import cases  # noqa: E402
 import test_installer as setup  # noqa: E402
 import winerig  # noqa: E402

@@ -70,7 +70,7 @@ import traceback
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
-sys.path.insert(0, os.path.join(REPO, "tests", "wine"))
+sys.path.insert(0, os.path.join(REPO, "tests", "rig"))
 sys.path.insert(0, HERE)
 
 import standin  # noqa: E402

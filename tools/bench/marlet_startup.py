@@ -22,7 +22,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
-sys.path.insert(0, os.path.join(REPO, "tests", "wine"))
+sys.path.insert(0, os.path.join(REPO, "tests", "rig"))
 import winerig  # noqa: E402
 import marlet_ui as ui  # noqa: E402
 import standin  # noqa: E402
