@@ -100,6 +100,20 @@ bool OpenClipboardPatiently() {
   return false;
 }
 
+// Empties the clipboard and puts data on it as format; the clipboard then
+// owns data. Emptying can fail for a moment (under Wine while the previous
+// owner's process is ending): try the whole sequence again for a while.
+bool ReplaceClipboard(UINT format, HANDLE data) {
+  bool ok = false;
+  for (int attempt = 0; attempt < 50 && !ok; ++attempt) {
+    if (attempt > 0) Sleep(20);
+    if (!OpenClipboardPatiently()) break;
+    ok = EmptyClipboard() && SetClipboardData(format, data) != nullptr;
+    CloseClipboard();
+  }
+  return ok;
+}
+
 bool SetUnits(const std::wstring& units) {
   HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, (units.size() + 1) * sizeof(wchar_t));
   if (!mem) return false;
@@ -107,15 +121,7 @@ bool SetUnits(const std::wstring& units) {
   std::memcpy(p, units.data(), units.size() * sizeof(wchar_t));
   p[units.size()] = 0;
   GlobalUnlock(mem);
-  // Emptying can fail for a moment (under Wine while the previous owner's
-  // process is ending): try the whole sequence again for a while.
-  bool ok = false;
-  for (int attempt = 0; attempt < 50 && !ok; ++attempt) {
-    if (attempt > 0) Sleep(20);
-    if (!OpenClipboardPatiently()) break;
-    ok = EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, mem) != nullptr;
-    CloseClipboard();
-  }
+  bool ok = ReplaceClipboard(CF_UNICODETEXT, mem);
   if (!ok) GlobalFree(mem);
   return ok;
 }
@@ -196,13 +202,7 @@ int SetAnsiFile(const wchar_t* path) {
   std::memcpy(p, bytes.data(), bytes.size());
   p[bytes.size()] = 0;
   GlobalUnlock(mem);
-  bool ok = false;
-  for (int attempt = 0; attempt < 50 && !ok; ++attempt) {  // as in SetUnits
-    if (attempt > 0) Sleep(20);
-    if (!OpenClipboardPatiently()) break;
-    ok = EmptyClipboard() && SetClipboardData(CF_TEXT, mem) != nullptr;
-    CloseClipboard();
-  }
+  bool ok = ReplaceClipboard(CF_TEXT, mem);
   if (!ok) GlobalFree(mem);
   return ok ? 0 : 1;
 }
@@ -222,13 +222,7 @@ int SetBitmap() {
   }
   ReleaseDC(nullptr, screen);
   if (!bitmap) return 1;
-  bool ok = false;
-  for (int attempt = 0; attempt < 50 && !ok; ++attempt) {  // as in SetUnits
-    if (attempt > 0) Sleep(20);
-    if (!OpenClipboardPatiently()) break;
-    ok = EmptyClipboard() && SetClipboardData(CF_BITMAP, bitmap) != nullptr;
-    CloseClipboard();
-  }
+  bool ok = ReplaceClipboard(CF_BITMAP, bitmap);
   if (!ok) DeleteObject(bitmap);
   return ok ? 0 : 1;
 }
