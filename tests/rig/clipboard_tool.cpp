@@ -114,13 +114,21 @@ bool ReplaceClipboard(UINT format, HANDLE data) {
   return ok;
 }
 
-bool SetUnits(const std::wstring& units) {
+// The text as a movable memory block with a NUL after it, as the clipboard
+// takes it; nullptr when there is no memory.
+HGLOBAL TextMemory(const std::wstring& units) {
   HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, (units.size() + 1) * sizeof(wchar_t));
-  if (!mem) return false;
+  if (!mem) return nullptr;
   wchar_t* p = static_cast<wchar_t*>(GlobalLock(mem));
   std::memcpy(p, units.data(), units.size() * sizeof(wchar_t));
   p[units.size()] = 0;
   GlobalUnlock(mem);
+  return mem;
+}
+
+bool SetUnits(const std::wstring& units) {
+  HGLOBAL mem = TextMemory(units);
+  if (!mem) return false;
   bool ok = ReplaceClipboard(CF_UNICODETEXT, mem);
   if (!ok) GlobalFree(mem);
   return ok;
@@ -270,16 +278,6 @@ int LockFileUntil(const wchar_t* path, const wchar_t* untilFile) {
 // The hanging owner: a window of its own that renders the promised text when
 // asked, and leaves the text behind when it goes.
 std::wstring g_promised;
-
-HGLOBAL TextMemory(const std::wstring& units) {
-  HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, (units.size() + 1) * sizeof(wchar_t));
-  if (!mem) return nullptr;
-  wchar_t* p = static_cast<wchar_t*>(GlobalLock(mem));
-  std::memcpy(p, units.data(), units.size() * sizeof(wchar_t));
-  p[units.size()] = 0;
-  GlobalUnlock(mem);
-  return mem;
-}
 
 LRESULT CALLBACK HangingOwnerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
