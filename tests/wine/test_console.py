@@ -18,8 +18,7 @@ import shutil
 import sys
 import time
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, HERE)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "rig"))
 
 import cases  # noqa: E402
 import console_sqlplus  # noqa: E402

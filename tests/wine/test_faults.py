@@ -14,8 +14,7 @@ SQL*Plus during tovrin's settling wait; those cases are not repeated here.
 import os
 import sys
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, HERE)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "rig"))
 
 import cases  # noqa: E402
 import marlet_ui as ui  # noqa: E402

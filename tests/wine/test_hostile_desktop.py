@@ -10,8 +10,7 @@ import os
 import random
 import sys
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, HERE)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "rig"))
 
 import cases  # noqa: E402
 import marlet_ui as ui  # noqa: E402

@@ -20,8 +20,7 @@ import select
 import sys
 import time
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, HERE)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "rig"))
 
 import cases  # noqa: E402
 import marlet_ui as ui  # noqa: E402
@@ -32,7 +31,7 @@ from cases import check, check_equal  # noqa: E402
 TOVRIN = "tovrin/tovrin.exe"
 TIMEOUT = 60             # seconds; generous for a loaded machine
 HANG_SECONDS = 12        # how long the other program stops answering
-HANG_COMMAND = 778       # makes the stand-in hang (tools/sqlplus_standin.cpp)
+HANG_COMMAND = 778       # makes the stand-in hang (tests/rig/sqlplus_standin.cpp)
 DECOY = "Decoy"
 TABLE_LIST = 3           # ■テーブルリスト: select * from tab;
 CRLF = "\r\n"

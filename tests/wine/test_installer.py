@@ -1,8 +1,8 @@
 """End-to-end checks of the setup program under Wine, in a fresh prefix per
 group. The setup program is built from the build's two programs by
 tools/installer.sh; shortcuts are read back through IShellLink by
-tools/shortcut_tool.exe, windows through tests/window_probe.exe, and the
-uninstall entry through `reg export`.
+tests/rig/shortcut_tool.exe, windows through tests/rig/window_probe.exe, and
+the uninstall entry through `reg export`.
 
 - the build refuses a makensis without the fix for CVE-2023-37378 (an
   upstream 3.08, Debian's unpatched 3.08-3) and takes 3.09 or Debian's
@@ -65,7 +65,7 @@ import stat
 import subprocess
 import sys
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "rig"))
 import cases  # noqa: E402
 import marlet_ui as ui  # noqa: E402
 import winerig  # noqa: E402
@@ -75,7 +75,7 @@ REPO = winerig.REPO
 TIMEOUT = 90  # seconds; generous for a loaded machine
 SETUP = "marlet-tovrin-2.01-setup.exe"
 PUBLISHER = "marlet / tovrin"  # the MSI package's Manufacturer
-SHORTCUT_TOOL = "tools/shortcut_tool.exe"
+SHORTCUT_TOOL = "tests/rig/shortcut_tool.exe"
 START_MENU = r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\marlet tovrin"
 ENTRY_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\marlet-tovrin"
 # For the current user only: under the user's folder (user_paths).

@@ -1,5 +1,5 @@
 """End-to-end checks of marlet's window under Wine (96 dpi, Japanese code
-page), read back through Win32 by tests/window_probe.exe:
+page), read back through Win32 by tests/rig/window_probe.exe:
 
 - the program file's resources: version record, icon, picture, manifest;
 - the window: title, fixed border, client size, centring, every control's
@@ -24,7 +24,7 @@ import subprocess
 import sys
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "rig"))
 import cases  # noqa: E402
 import marlet_ui as ui  # noqa: E402
 import standin  # noqa: E402

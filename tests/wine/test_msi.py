@@ -2,7 +2,7 @@
 prefix. The package is built from the build's two programs by
 tools/package/msi.sh, once as 2.01 (Windows Installer's 2.1.0) and once as
 an earlier 2.0.0; shortcuts are read back through IShellLink by
-tools/shortcut_tool.exe, the uninstall entries through `reg query`.
+tests/rig/shortcut_tool.exe, the uninstall entries through `reg query`.
 
 - PROTECTVORN3=1 is refused before Windows 7 (Wine reporting Vista) and
   installs nothing;
@@ -33,7 +33,7 @@ import re
 import subprocess
 import sys
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "rig"))
 import cases  # noqa: E402
 import test_installer as setup  # noqa: E402
 import winerig  # noqa: E402

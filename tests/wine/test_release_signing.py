@@ -19,7 +19,7 @@ import subprocess
 import sys
 import zipfile
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "rig"))
 import cases  # noqa: E402
 import marlet_ui as ui  # noqa: E402
 import test_installer as setup  # noqa: E402

@@ -10,9 +10,10 @@ made it slower or bigger.
                                        [--win32 WINDOWS_BUILD_32] [--logs DIR] [--runs N] [--brief]
 
 NATIVE_BUILD holds the Release build of the Google Benchmark programs
-(tools/bench_statement_text, tools/bench_template_reader; without it their
-rows stay empty); WINDOWS_BUILD the 64-bit Windows build (programs,
-stand-in, clipboard tool, window probe, minimal programs, peak_memory);
+(tools/bench/bench_statement_text, tools/bench/bench_template_reader;
+without it their rows stay empty); WINDOWS_BUILD the 64-bit Windows build
+(programs, stand-in, clipboard tool, window probe, minimal programs,
+peak_memory);
 WINDOWS_BUILD_32 the 32-bit one, whose tovrin latency and processor time are
 measured too, under 32-bit Wine. Every program's own output goes to DIR
 (default NATIVE_BUILD/../bench-logs, or WINDOWS_BUILD/bench-logs). --runs
@@ -42,7 +43,7 @@ The figures:
   (tools/bench/tovrin_cpu.py, of the 32-bit build when given);
 - marlet's start to its window shown, empty template file and 10,000
   templates, beside minimal_window's start to its window shown, in the same
-  rounds, all timed by tests/window_probe.exe from the creation of the process
+  rounds, all timed by tests/rig/window_probe.exe from the creation of the process
   (tools/bench/marlet_startup.py);
 - marlet's send of one huge template (1 MB and 10 MB on one body line, 2,000
   and 20,000 list items), from the Return key to the stand-in's receipt,
@@ -52,7 +53,7 @@ The figures:
   other load disturbed least; the median is shown beside it)
 - the size of marlet.exe and tovrin.exe of both builds, the DLLs they import (system or
   not) and any DLL beside them, and their peak working set under Wine beside
-  that of minimal_window (tools/peak_memory.exe, medians of three).
+  that of minimal_window (tools/bench/peak_memory.exe, medians of three).
 Exit status 1 when a measurement could not be made; unmet targets are shown,
 not treated as failures.
 """
@@ -69,14 +70,14 @@ import traceback
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
-sys.path.insert(0, os.path.join(REPO, "tests", "wine"))
+sys.path.insert(0, os.path.join(REPO, "tests", "rig"))
 sys.path.insert(0, HERE)
 
 import standin  # noqa: E402
 import winerig  # noqa: E402
 
-PEAK = "tools/peak_memory.exe"
-MINIMAL_WINDOW = "tools/minimal_window.exe"
+PEAK = "tools/bench/peak_memory.exe"
+MINIMAL_WINDOW = "tools/bench/minimal_window.exe"
 MARLET = "marlet/marlet.exe"
 TOVRIN = "tovrin/tovrin.exe"
 EXE_LIMIT = 256 * 1024  # bytes: "at most 256 KB"
@@ -124,10 +125,10 @@ def google_benchmark(exe, logs, stem, *args):
 
 
 def native_figures(native, logs):
-    prep = google_benchmark(os.path.join(native, "tools", "bench_statement_text"), logs, "statement_text",
+    prep = google_benchmark(os.path.join(native, "tools", "bench", "bench_statement_text"), logs, "statement_text",
                             "--benchmark_filter=/64/|TenMb")
     ten_mb_ms = lambda name: 1e7 / prep["BM_TenMb/" + name] * 1000  # 10 MB of UTF-16 at the rate measured
-    reader = google_benchmark(os.path.join(native, "tools", "bench_template_reader"), logs, "template_reader",
+    reader = google_benchmark(os.path.join(native, "tools", "bench", "bench_template_reader"), logs, "template_reader",
                               "--benchmark_repetitions=3")
     return {
         "prep_base": prep["BM_Baseline/64"] / 1e6,
@@ -214,7 +215,7 @@ def scratch(rig, stem):
 
 
 def peak_working_set(rig, exe, window, *exe_args):
-    """Peak working set in bytes of one run of exe, by tools/peak_memory.exe."""
+    """Peak working set in bytes of one run of exe, by tools/bench/peak_memory.exe."""
     out = scratch(rig, "peak")
     args = ["--wait", "120", "--out", rig.win_path(out)] + (["--window"] if window else [])
     rig.start(PEAK, *(args + [rig.win_path(rig.exe(exe))] + list(exe_args)))

@@ -2,13 +2,13 @@
 """Start-up time of marlet.exe under Wine: from the start of its process to
 its window being visible, with an empty template file and with a generated
 file of 10,000 templates (about 5 MB, Shift-JIS), beside that of
-tools/minimal_window.exe (a program that shows one window and does nothing
-else), in rounds of one start of each, so that the machine's load falls on
-all three alike. Prints the median and every run; nothing is asserted.
+tools/bench/minimal_window.exe (a program that shows one window and does
+nothing else), in rounds of one start of each, so that the machine's load
+falls on all three alike. Prints the median and every run; nothing is asserted.
 
     python3 tools/bench/marlet_startup.py --bin BUILD_DIR [--runs N] [--json PATH]
 
-The time is taken by tests/window_probe.exe, which searches for the window
+The time is taken by tests/rig/window_probe.exe, which searches for the window
 from before the program starts and subtracts the process's creation time;
 the wall-clock time seen from here (Wine's own start-up included) is printed
 beside it. --json PATH also writes every run (ms) to PATH.
@@ -22,7 +22,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
-sys.path.insert(0, os.path.join(REPO, "tests", "wine"))
+sys.path.insert(0, os.path.join(REPO, "tests", "rig"))
 import winerig  # noqa: E402
 import marlet_ui as ui  # noqa: E402
 import standin  # noqa: E402
@@ -54,7 +54,7 @@ def big_template_file():
     return data
 
 
-MINIMAL_WINDOW = "tools/minimal_window.exe"
+MINIMAL_WINDOW = "tools/bench/minimal_window.exe"
 MINIMAL_WINDOW_TITLE = "minimal window"
 
 

@@ -23,7 +23,7 @@ import sys
 import time
 
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-sys.path.insert(0, os.path.join(REPO, "tests", "wine"))
+sys.path.insert(0, os.path.join(REPO, "tests", "rig"))
 
 import standin  # noqa: E402
 import winerig  # noqa: E402

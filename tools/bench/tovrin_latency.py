@@ -27,7 +27,7 @@ import sys
 import time
 
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-sys.path.insert(0, os.path.join(REPO, "tests", "wine"))
+sys.path.insert(0, os.path.join(REPO, "tests", "rig"))
 
 import console_sqlplus  # noqa: E402
 import standin  # noqa: E402
@@ -76,7 +76,7 @@ def time_tovrin_console(rig, console, n):
     return [e for e in console.since(mark) if e["event"] == "line"][1]["t"] - start
 
 
-def time_minimal(rig, exe="tools/minimal_program.exe", *args):
+def time_minimal(rig, exe="tools/bench/minimal_program.exe", *args):
     start = now()
     process = rig.start(exe, *args)
     process.communicate(timeout=60)
@@ -85,7 +85,7 @@ def time_minimal(rig, exe="tools/minimal_program.exe", *args):
 
 # A second baseline, when built: a program that creates and shows a window and
 # ends at once, so brings up Wine's windowing as tovrin does.
-WINDOW_PROGRAM = ("tools/minimal_window.exe", "--exit")
+WINDOW_PROGRAM = ("tools/bench/minimal_window.exe", "--exit")
 
 
 def main():

@@ -1,7 +1,7 @@
 """Driving marlet.exe the way a person does, inside a winerig.Rig: real
 clicks and key presses through xdotool on the virtual display, with the
 window, its list and its question boxes read back through
-tests/window_probe.exe to know where to click and when to go on.
+tests/rig/window_probe.exe to know where to click and when to go on.
 
     data = marlet_ui.start(rig)                 # window in front, focus in Combo1
     data = marlet_ui.select_item(rig, data, 3)  # a click (Down keys below the fold)
@@ -19,7 +19,7 @@ import winerig
 from cases import check
 
 MARLET = "marlet/marlet.exe"
-PROBE = "tests/window_probe.exe"
+PROBE = "tests/rig/window_probe.exe"
 TITLE = "SQL 選択"
 TIMEOUT = 60  # seconds; generous for a loaded machine
 

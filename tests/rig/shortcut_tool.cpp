@@ -23,28 +23,12 @@
 #include <string>
 #include <vector>
 
+#include "json_quote.h"
+
 namespace {
 
-std::string Quote(const std::wstring& s) {
-  std::string out = "\"";
-  for (wchar_t c : s) {
-    unsigned u = static_cast<unsigned>(c) & 0xFFFF;
-    if (u == '"' || u == '\\') {
-      out += '\\';
-      out += static_cast<char>(u);
-    } else if (u >= 0x20 && u < 0x7F) {
-      out += static_cast<char>(u);
-    } else {
-      char buf[8];
-      std::snprintf(buf, sizeof(buf), "\\u%04x", u);
-      out += buf;
-    }
-  }
-  return out + "\"";
-}
-
 std::string ShortcutJson(const std::wstring& folder, const std::wstring& name) {
-  std::string out = "{\"name\": " + Quote(name);
+  std::string out = "{\"name\": " + JsonQuote(name);
   IShellLinkW* link = nullptr;
   IPersistFile* file = nullptr;
   bool loaded = false;
@@ -58,7 +42,7 @@ std::string ShortcutJson(const std::wstring& folder, const std::wstring& name) {
   if (loaded) {
     wchar_t text[1024];
     auto field = [&](const char* key, HRESULT hr) {
-      out += std::string(", \"") + key + "\": " + (SUCCEEDED(hr) ? Quote(text) : "null");
+      out += std::string(", \"") + key + "\": " + (SUCCEEDED(hr) ? JsonQuote(text) : "null");
     };
     text[0] = L'\0';
     field("target", link->GetPath(text, 1024, nullptr, SLGP_RAWPATH));

@@ -1,4 +1,4 @@
-// The clipboard's text as the development tools read and report it
+// The clipboard's text as the rig's tools read and report it
 // (clipboard_tool, sqlplus_standin): the tests compare what one tool reports
 // with what the other received, so both read and write it the same way.
 // Windows only; header-only.

@@ -1,4 +1,4 @@
-"""What the Wine end-to-end tests share besides the rig: the runner of
+"""What the Wine end-to-end tests share besides winerig: the runner of
 their cases, and their checks.
 
 A test script lists its cases in groups; each group runs in a Wine rig of

@@ -1,6 +1,6 @@
 """Helpers for end-to-end runs against the SQL*Plus stand-in
-(tools/sqlplus_standin.exe) and the clipboard tool (tools/clipboard_tool.exe),
-inside a winerig.Rig.
+(tests/rig/sqlplus_standin.exe) and the clipboard tool
+(tests/rig/clipboard_tool.exe), inside a winerig.Rig.
 
     sp = standin.StandIn(rig, "sqlplus")      # starts it and waits until ready
     mark = sp.mark()
@@ -16,8 +16,8 @@ import winerig
 
 TITLE = "Oracle SQL*Plus"
 MARKER_COMMAND = 777          # any command id other than 201: logged, not pasted
-TOOL = "tools/clipboard_tool.exe"
-STANDIN = "tools/sqlplus_standin.exe"
+TOOL = "tests/rig/clipboard_tool.exe"
+STANDIN = "tests/rig/sqlplus_standin.exe"
 
 _counter = [0]
 

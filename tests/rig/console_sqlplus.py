@@ -1,5 +1,5 @@
 """SQL*Plus as a console program in a winerig.Rig: the console stand-in
-(tools/sqlplus.exe) started the way a user starts SQL*Plus, in a console
+(tests/rig/sqlplus.exe) started the way a user starts SQL*Plus, in a console
 window of the Wine virtual desktop, and its event log.
 
     sp = console_sqlplus.ConsoleSqlPlus(rig, "sqlplus")        # wineconsole
@@ -17,8 +17,8 @@ import subprocess
 import standin
 import winerig
 
-EXE = "tools/sqlplus.exe"
-TERMINAL = "tools/terminal_standin.exe"
+EXE = "tests/rig/sqlplus.exe"
+TERMINAL = "tests/rig/terminal_standin.exe"
 
 
 class ConsoleSqlPlus(standin.StandIn):

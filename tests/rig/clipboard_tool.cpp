@@ -100,22 +100,36 @@ bool OpenClipboardPatiently() {
   return false;
 }
 
-bool SetUnits(const std::wstring& units) {
-  HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, (units.size() + 1) * sizeof(wchar_t));
-  if (!mem) return false;
-  wchar_t* p = static_cast<wchar_t*>(GlobalLock(mem));
-  std::memcpy(p, units.data(), units.size() * sizeof(wchar_t));
-  p[units.size()] = 0;
-  GlobalUnlock(mem);
-  // Emptying can fail for a moment (under Wine while the previous owner's
-  // process is ending): try the whole sequence again for a while.
+// Empties the clipboard and puts data on it as format; the clipboard then
+// owns data. Emptying can fail for a moment (under Wine while the previous
+// owner's process is ending): try the whole sequence again for a while.
+bool ReplaceClipboard(UINT format, HANDLE data) {
   bool ok = false;
   for (int attempt = 0; attempt < 50 && !ok; ++attempt) {
     if (attempt > 0) Sleep(20);
     if (!OpenClipboardPatiently()) break;
-    ok = EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, mem) != nullptr;
+    ok = EmptyClipboard() && SetClipboardData(format, data) != nullptr;
     CloseClipboard();
   }
+  return ok;
+}
+
+// The text as a movable memory block with a NUL after it, as the clipboard
+// takes it; nullptr when there is no memory.
+HGLOBAL TextMemory(const std::wstring& units) {
+  HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, (units.size() + 1) * sizeof(wchar_t));
+  if (!mem) return nullptr;
+  wchar_t* p = static_cast<wchar_t*>(GlobalLock(mem));
+  std::memcpy(p, units.data(), units.size() * sizeof(wchar_t));
+  p[units.size()] = 0;
+  GlobalUnlock(mem);
+  return mem;
+}
+
+bool SetUnits(const std::wstring& units) {
+  HGLOBAL mem = TextMemory(units);
+  if (!mem) return false;
+  bool ok = ReplaceClipboard(CF_UNICODETEXT, mem);
   if (!ok) GlobalFree(mem);
   return ok;
 }
@@ -196,13 +210,7 @@ int SetAnsiFile(const wchar_t* path) {
   std::memcpy(p, bytes.data(), bytes.size());
   p[bytes.size()] = 0;
   GlobalUnlock(mem);
-  bool ok = false;
-  for (int attempt = 0; attempt < 50 && !ok; ++attempt) {  // as in SetUnits
-    if (attempt > 0) Sleep(20);
-    if (!OpenClipboardPatiently()) break;
-    ok = EmptyClipboard() && SetClipboardData(CF_TEXT, mem) != nullptr;
-    CloseClipboard();
-  }
+  bool ok = ReplaceClipboard(CF_TEXT, mem);
   if (!ok) GlobalFree(mem);
   return ok ? 0 : 1;
 }
@@ -222,13 +230,7 @@ int SetBitmap() {
   }
   ReleaseDC(nullptr, screen);
   if (!bitmap) return 1;
-  bool ok = false;
-  for (int attempt = 0; attempt < 50 && !ok; ++attempt) {  // as in SetUnits
-    if (attempt > 0) Sleep(20);
-    if (!OpenClipboardPatiently()) break;
-    ok = EmptyClipboard() && SetClipboardData(CF_BITMAP, bitmap) != nullptr;
-    CloseClipboard();
-  }
+  bool ok = ReplaceClipboard(CF_BITMAP, bitmap);
   if (!ok) DeleteObject(bitmap);
   return ok ? 0 : 1;
 }
@@ -276,16 +278,6 @@ int LockFileUntil(const wchar_t* path, const wchar_t* untilFile) {
 // The hanging owner: a window of its own that renders the promised text when
 // asked, and leaves the text behind when it goes.
 std::wstring g_promised;
-
-HGLOBAL TextMemory(const std::wstring& units) {
-  HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, (units.size() + 1) * sizeof(wchar_t));
-  if (!mem) return nullptr;
-  wchar_t* p = static_cast<wchar_t*>(GlobalLock(mem));
-  std::memcpy(p, units.data(), units.size() * sizeof(wchar_t));
-  p[units.size()] = 0;
-  GlobalUnlock(mem);
-  return mem;
-}
 
 LRESULT CALLBACK HangingOwnerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {

@@ -40,6 +40,8 @@
 #include <string>
 #include <vector>
 
+#include "json_quote.h"
+
 namespace {
 
 std::wstring g_title;
@@ -47,24 +49,6 @@ std::wstring g_class;
 bool g_items = true;  // list the combo boxes' items
 
 // JSON output ------------------------------------------------------------------
-
-std::string Quote(const std::wstring& s) {
-  std::string out = "\"";
-  for (wchar_t c : s) {
-    unsigned u = static_cast<unsigned>(c) & 0xFFFF;
-    if (u == '"' || u == '\\') {
-      out += '\\';
-      out += static_cast<char>(u);
-    } else if (u >= 0x20 && u < 0x7F) {
-      out += static_cast<char>(u);
-    } else {
-      char buf[8];
-      std::snprintf(buf, sizeof(buf), "\\u%04x", u);
-      out += buf;
-    }
-  }
-  return out + "\"";
-}
 
 std::string Num(long long v) { return std::to_string(v); }
 
@@ -126,7 +110,7 @@ std::string ComboJson(HWND combo) {
       if (ok && got >= 0) text.assign(buffer.data(), static_cast<size_t>(got));
     }
     if (i) items += ", ";
-    items += Quote(text);
+    items += JsonQuote(text);
   }
   items += "]";
   LRESULT selection = Send(combo, CB_GETCURSEL, 0, 0, ok);
@@ -134,7 +118,7 @@ std::string ComboJson(HWND combo) {
   LRESULT topIndex = Send(combo, CB_GETTOPINDEX, 0, 0, ok);
   return "{\"count\": " + Num(count) + ", \"selection\": " + Num(selection) +
          ", \"item_height\": " + Num(itemHeight) + ", \"top_index\": " + Num(topIndex) +
-         ", \"edit_text\": " + Quote(TextOf(combo)) + ", \"items\": " + items + "}";
+         ", \"edit_text\": " + JsonQuote(TextOf(combo)) + ", \"items\": " + items + "}";
 }
 
 std::string ChildrenJson(HWND top, HWND parent, int depth) {
@@ -149,8 +133,8 @@ std::string ChildrenJson(HWND top, HWND parent, int depth) {
     std::wstring cls = ClassOf(c);
     if (z) out += ",";
     out += "\n" + std::string(static_cast<size_t>(depth) * 2 + 2, ' ');
-    out += "{\"z\": " + Num(z) + ", \"class\": " + Quote(cls) + ", \"id\": " + Num(GetDlgCtrlID(c)) +
-           ", \"text\": " + Quote(TextOf(c)) + ", \"rect\": " + Rect(r) +
+    out += "{\"z\": " + Num(z) + ", \"class\": " + JsonQuote(cls) + ", \"id\": " + Num(GetDlgCtrlID(c)) +
+           ", \"text\": " + JsonQuote(TextOf(c)) + ", \"rect\": " + Rect(r) +
            ", \"x\": " + Num(r.left) + ", \"y\": " + Num(r.top) + ", \"width\": " + Num(r.right - r.left) +
            ", \"height\": " + Num(r.bottom - r.top) + ", \"client_width\": " + Num(client.right) +
            ", \"client_height\": " + Num(client.bottom) +
@@ -173,10 +157,10 @@ std::string FocusJson(HWND top) {
   // The child of the top-level window that holds the focus.
   HWND child = f;
   while (child && GetParent(child) && GetParent(child) != top) child = GetParent(child);
-  return "{\"active\": " + Bool(info.hwndActive == top) + ", \"class\": " + Quote(ClassOf(f)) +
+  return "{\"active\": " + Bool(info.hwndActive == top) + ", \"class\": " + JsonQuote(ClassOf(f)) +
          ", \"id\": " + Num(GetDlgCtrlID(f)) + ", \"is_top\": " + Bool(f == top) +
          ", \"child_id\": " + Num(child && child != top ? GetDlgCtrlID(child) : 0) +
-         ", \"child_class\": " + Quote(child && child != top ? ClassOf(child) : L"") + "}";
+         ", \"child_class\": " + JsonQuote(child && child != top ? ClassOf(child) : L"") + "}";
 }
 
 std::string WindowJson(HWND w, long long shownMs) {
@@ -197,8 +181,8 @@ std::string WindowJson(HWND w, long long shownMs) {
   DWORD pid = 0;
   GetWindowThreadProcessId(w, &pid);
   std::string out = "{\"found\": true";
-  out += ",\n \"title\": " + Quote(TextOf(w));
-  out += ",\n \"class\": " + Quote(ClassOf(w));
+  out += ",\n \"title\": " + JsonQuote(TextOf(w));
+  out += ",\n \"class\": " + JsonQuote(ClassOf(w));
   out += ",\n \"pid\": " + Num(pid);
   out += ",\n \"visible\": " + Bool(IsWindowVisible(w));
   out += ",\n \"window_rect\": " + Rect(window);
@@ -295,7 +279,7 @@ std::string VersionJson(const wchar_t* path) {
         UINT chars = 0;
         if (VerQueryValueW(data.data(), key.c_str(), reinterpret_cast<void**>(&value), &chars) && value) {
           if (strings.size() > 1) strings += ", ";
-          strings += Quote(name) + ": " + Quote(value);
+          strings += JsonQuote(name) + ": " + JsonQuote(value);
         }
       }
     }
@@ -352,7 +336,7 @@ std::string ResourcesJson(const wchar_t* path) {
     DWORD size = 0;
     if (!ResourceBytes(module, NameArg(group), RT_GROUP_ICON, bytes, size) || size < 6) continue;
     WORD count = *reinterpret_cast<const WORD*>(bytes + 4);
-    out += std::string(first ? "" : ", ") + "{\"name\": " + Quote(group) + ", \"images\": [";
+    out += std::string(first ? "" : ", ") + "{\"name\": " + JsonQuote(group) + ", \"images\": [";
     first = false;
     for (WORD i = 0; i < count && 6 + (i + 1) * sizeof(GroupIconEntry) <= size; ++i) {
       GroupIconEntry e;
@@ -379,7 +363,7 @@ std::string ResourcesJson(const wchar_t* path) {
       if (!ResourceBytes(module, NameArg(name), kind.second, bytes, size)) continue;
       char head[32] = "";
       for (DWORD i = 0; i < size && i < 4; ++i) std::snprintf(head + i * 2, 3, "%02x", bytes[i]);
-      out += std::string(first ? "" : ", ") + "{\"name\": " + Quote(name) + ", \"bytes\": " + Num(size) +
+      out += std::string(first ? "" : ", ") + "{\"name\": " + JsonQuote(name) + ", \"bytes\": " + Num(size) +
              ", \"head\": \"" + head + "\"}";
       first = false;
     }
@@ -390,7 +374,7 @@ std::string ResourcesJson(const wchar_t* path) {
   if (ResourceBytes(module, kManifestId, kManifestType, manifest, manifestSize)) {
     std::wstring text;
     for (DWORD i = 0; i < manifestSize; ++i) text += static_cast<wchar_t>(manifest[i]);
-    out += Quote(text);
+    out += JsonQuote(text);
   } else {
     out += "null";
   }

@@ -98,7 +98,7 @@ def set_windows_version(version):
 def build_machine(build):
     """"x86" or "x64": the machine the build's programs are for, read from the
     first program of the build found."""
-    for exe in ("tovrin/tovrin.exe", "tools/sqlplus_standin.exe", "marlet/marlet.exe", "tests/platform_check.exe"):
+    for exe in ("tovrin/tovrin.exe", "tests/rig/sqlplus_standin.exe", "marlet/marlet.exe", "tests/platform_check.exe"):
         path = os.path.join(build, exe)
         if not os.path.isfile(path):
             continue
@@ -171,7 +171,7 @@ class Rig:
     """One test's Wine world. Use as a context manager:
 
         with Rig(build) as rig:
-            rig.start("tools/sqlplus_standin.exe", "--log", rig.win_path(log))
+            rig.start("tests/rig/sqlplus_standin.exe", "--log", rig.win_path(log))
     """
 
     def __init__(self, build, japanese=True, size="1024x768"):
