@@ -3,6 +3,8 @@
 
 #include <commctrl.h>
 
+#include <utility>
+
 #include "combo1_list_win.h"
 #include "fonts_win.h"
 #include "form1_state_win.h"
@@ -22,16 +24,15 @@ namespace {
 
 // Gives the controls fonts made for `dpi`; the fonts they had are freed.
 void SetFonts(int dpi) {
-  Form1Fonts old = g_form1.fonts;
-  Form1Fonts& fonts = g_form1.fonts;
-  fonts.combo = CreateCombo1Font(dpi);
-  fonts.ui = CreateUiFont(dpi);
+  Form1Fonts fonts;
+  fonts.combo.reset(CreateCombo1Font(dpi));
+  fonts.ui.reset(CreateUiFont(dpi));
   for (int i = 0; i < layout::kControlCount; ++i) {
     if (!g_form1.controls[i]) continue;
-    HFONT font = layout::kControls[i].kind == layout::kComboBox && fonts.combo ? fonts.combo : fonts.ui;
+    HFONT font = layout::kControls[i].kind == layout::kComboBox && fonts.combo ? fonts.combo.get() : fonts.ui.get();
     SendMessageW(g_form1.controls[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   }
-  FreeFonts(old);
+  g_form1.fonts = std::move(fonts);
 }
 
 void PlaceControls(int dpi) {
@@ -84,7 +85,7 @@ void CreateControls(int dpi) {
     // Stacking follows the table: each new control goes below the others.
     SetWindowPos(control, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     if (c.backColour != layout::kNoColour) {
-      g_form1.labelBrushes[i] = CreateSolidBrush(static_cast<COLORREF>(c.backColour));
+      g_form1.labelBrushes[i].reset(CreateSolidBrush(static_cast<COLORREF>(c.backColour)));
     }
     if (c.kind == layout::kComboBox) Combo1Created(control);
   }
@@ -132,7 +133,7 @@ HBRUSH LabelBrush(int id, HDC dc) {
   for (int i = 0; i < layout::kControlCount; ++i) {
     if (layout::kControls[i].id == id && g_form1.labelBrushes[i]) {
       SetBkColor(dc, static_cast<COLORREF>(layout::kControls[i].backColour));
-      return g_form1.labelBrushes[i];
+      return g_form1.labelBrushes[i].get();
     }
   }
   return nullptr;
