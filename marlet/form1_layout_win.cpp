@@ -5,7 +5,6 @@
 
 #include <utility>
 
-#include "combo1_list_win.h"
 #include "fonts_win.h"
 #include "form1_state_win.h"
 #include "layout.h"
@@ -23,23 +22,23 @@ static_assert(layout::kCombo1FontCharset == SHIFTJIS_CHARSET, "SHIFTJIS_CHARSET"
 namespace {
 
 // Gives the controls fonts made for `dpi`; the fonts they had are freed.
-void SetFonts(int dpi) {
+void SetFonts(Form1State& state, int dpi) {
   Form1Fonts fonts;
   fonts.combo.reset(CreateCombo1Font(dpi));
   fonts.ui.reset(CreateUiFont(dpi));
   for (int i = 0; i < layout::kControlCount; ++i) {
-    if (!g_form1.controls[i]) continue;
+    if (!state.controls[i]) continue;
     HFONT font = layout::kControls[i].kind == layout::kComboBox && fonts.combo ? fonts.combo.get() : fonts.ui.get();
-    SendMessageW(g_form1.controls[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    SendMessageW(state.controls[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   }
-  g_form1.fonts = std::move(fonts);
+  state.fonts = std::move(fonts);
 }
 
-void PlaceControls(int dpi) {
+void PlaceControls(const Form1State& state, int dpi) {
   for (int i = 0; i < layout::kControlCount; ++i) {
-    if (!g_form1.controls[i]) continue;
+    if (!state.controls[i]) continue;
     const layout::PixelRect r = layout::ControlPixels(layout::kControls[i], dpi);
-    SetWindowPos(g_form1.controls[i], nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(state.controls[i], nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
   }
 }
 
@@ -69,8 +68,8 @@ const wchar_t* ControlClass(const layout::Control& c, DWORD& style, DWORD& exSty
 
 }  // namespace
 
-void CreateControls(int dpi) {
-  g_form1.dpi = dpi;
+void CreateControls(Form1State& state, int dpi) {
+  state.dpi = dpi;
   for (int i = 0; i < layout::kControlCount; ++i) {
     const layout::Control& c = layout::kControls[i];
     DWORD style = 0;
@@ -78,31 +77,23 @@ void CreateControls(int dpi) {
     const wchar_t* windowClass = ControlClass(c, style, exStyle);
     const layout::PixelRect r = layout::ControlPixels(c, dpi);
     HWND control = CreateWindowExW(exStyle, windowClass, wide::Ptr(c.text), style, r.left, r.top, r.width,
-                                   r.height, g_form1.form, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)),
-                                   g_form1.instance, nullptr);
-    g_form1.controls[i] = control;
+                                   r.height, state.form, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)),
+                                   state.instance, nullptr);
+    state.controls[i] = control;
     if (!control) continue;
     // Stacking follows the table: each new control goes below the others.
     SetWindowPos(control, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     if (c.backColour != layout::kNoColour) {
-      g_form1.labelBrushes[i].reset(CreateSolidBrush(static_cast<COLORREF>(c.backColour)));
+      state.labelBrushes[i].reset(CreateSolidBrush(static_cast<COLORREF>(c.backColour)));
     }
-    if (c.kind == layout::kComboBox) Combo1Created(control);
   }
-  SetFonts(dpi);
+  SetFonts(state, dpi);
 }
 
-HWND ControlWindow(int id) {
-  for (int i = 0; i < layout::kControlCount; ++i) {
-    if (layout::kControls[i].id == id) return g_form1.controls[i];
-  }
-  return nullptr;
-}
-
-void LayOutControls(HWND form, int dpi) {
-  g_form1.dpi = dpi;
-  SetFonts(dpi);
-  PlaceControls(dpi);
+void LayOutControls(Form1State& state, HWND form, int dpi) {
+  state.dpi = dpi;
+  SetFonts(state, dpi);
+  PlaceControls(state, dpi);
   InvalidateRect(form, nullptr, TRUE);
 }
 
@@ -113,14 +104,14 @@ SIZE FrameSize(int dpi) {
   return SIZE{r.right - r.left, r.bottom - r.top};
 }
 
-void PaintLines(HWND form) {
+void PaintLines(const Form1State& state, HWND form) {
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(form, &ps);
   if (!dc) return;
   for (const layout::Line& line : layout::kLines) {
     HPEN pen = CreatePen(PS_SOLID, 1, GetSysColor(line.systemColour));
     HGDIOBJ old = SelectObject(dc, pen);
-    const int dpi = g_form1.dpi;
+    const int dpi = state.dpi;
     MoveToEx(dc, layout::TwipsToPixels(line.x1, dpi), layout::TwipsToPixels(line.y1, dpi), nullptr);
     LineTo(dc, layout::TwipsToPixels(line.x2, dpi), layout::TwipsToPixels(line.y2, dpi));
     SelectObject(dc, old);
@@ -129,11 +120,11 @@ void PaintLines(HWND form) {
   EndPaint(form, &ps);
 }
 
-HBRUSH LabelBrush(int id, HDC dc) {
+HBRUSH LabelBrush(const Form1State& state, int id, HDC dc) {
   for (int i = 0; i < layout::kControlCount; ++i) {
-    if (layout::kControls[i].id == id && g_form1.labelBrushes[i]) {
+    if (layout::kControls[i].id == id && state.labelBrushes[i]) {
       SetBkColor(dc, static_cast<COLORREF>(layout::kControls[i].backColour));
-      return g_form1.labelBrushes[i].get();
+      return state.labelBrushes[i].get();
     }
   }
   return nullptr;

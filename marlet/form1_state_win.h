@@ -32,6 +32,12 @@ struct Form1State {
 
 extern Form1State g_form1;
 
+// The state of the open Form1; null when there is none.
+Form1State* OpenForm1State();
+
+// The control with dialog id `id`; null when there is none (yet).
+HWND ControlWindow(const Form1State& state, int id);
+
 // Frees the fonts, brushes and picture and forgets every handle: the state is
 // as before the window was made. Once its controls are gone (WM_NCDESTROY).
 void Form1Release(Form1State& state);
