@@ -3,8 +3,6 @@
 
 #include <commctrl.h>
 
-#include <utility>
-
 #include "fonts_win.h"
 #include "form1_state_win.h"
 #include "layout.h"
@@ -23,15 +21,15 @@ namespace {
 
 // Gives the controls fonts made for `dpi`; the fonts they had are freed.
 void SetFonts(Form1State& state, int dpi) {
-  Form1Fonts fonts;
-  fonts.combo.reset(CreateCombo1Font(dpi));
-  fonts.ui.reset(CreateUiFont(dpi));
+  HFONT combo = CreateCombo1Font(dpi);
+  HFONT ui = CreateUiFont(dpi);
   for (int i = 0; i < layout::kControlCount; ++i) {
     if (!state.controls[i]) continue;
-    HFONT font = layout::kControls[i].kind == layout::kComboBox && fonts.combo ? fonts.combo.get() : fonts.ui.get();
+    HFONT font = layout::kControls[i].kind == layout::kComboBox && combo ? combo : ui;
     SendMessageW(state.controls[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   }
-  state.fonts = std::move(fonts);
+  state.fonts.combo.reset(combo);
+  state.fonts.ui.reset(ui);
 }
 
 void PlaceControls(const Form1State& state, int dpi) {
@@ -77,7 +75,7 @@ void CreateControls(Form1State& state, int dpi) {
     const wchar_t* windowClass = ControlClass(c, style, exStyle);
     const layout::PixelRect r = layout::ControlPixels(c, dpi);
     HWND control = CreateWindowExW(exStyle, windowClass, wide::Ptr(c.text), style, r.left, r.top, r.width,
-                                   r.height, state.form, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)),
+                                   r.height, state.window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)),
                                    state.instance, nullptr);
     state.controls[i] = control;
     if (!control) continue;
@@ -90,11 +88,11 @@ void CreateControls(Form1State& state, int dpi) {
   SetFonts(state, dpi);
 }
 
-void LayOutControls(Form1State& state, HWND form, int dpi) {
+void LayOutControls(Form1State& state, int dpi) {
   state.dpi = dpi;
   SetFonts(state, dpi);
   PlaceControls(state, dpi);
-  InvalidateRect(form, nullptr, TRUE);
+  InvalidateRect(state.window, nullptr, TRUE);
 }
 
 SIZE FrameSize(int dpi) {
@@ -104,9 +102,9 @@ SIZE FrameSize(int dpi) {
   return SIZE{r.right - r.left, r.bottom - r.top};
 }
 
-void PaintLines(const Form1State& state, HWND form) {
+void PaintLines(const Form1State& state) {
   PAINTSTRUCT ps;
-  HDC dc = BeginPaint(form, &ps);
+  HDC dc = BeginPaint(state.window, &ps);
   if (!dc) return;
   for (const layout::Line& line : layout::kLines) {
     HPEN pen = CreatePen(PS_SOLID, 1, GetSysColor(line.systemColour));
@@ -117,7 +115,7 @@ void PaintLines(const Form1State& state, HWND form) {
     SelectObject(dc, old);
     DeleteObject(pen);
   }
-  EndPaint(form, &ps);
+  EndPaint(state.window, &ps);
 }
 
 HBRUSH LabelBrush(const Form1State& state, int id, HDC dc) {

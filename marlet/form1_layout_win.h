@@ -18,13 +18,13 @@ void CreateControls(Form1State& state, int dpi);
 
 // Gives the controls their places and fonts for `dpi` and repaints the
 // window. The window itself is sized by the caller.
-void LayOutControls(Form1State& state, HWND form, int dpi);
+void LayOutControls(Form1State& state, int dpi);
 
 // The window's size for the client area of the table at `dpi`.
 SIZE FrameSize(int dpi);
 
 // Paints the lines of the table (WM_PAINT).
-void PaintLines(const Form1State& state, HWND form);
+void PaintLines(const Form1State& state);
 
 // The brush for a label of its own colour, with the colour set on `dc`; null
 // for the other controls (WM_CTLCOLORSTATIC).

@@ -1,10 +1,37 @@
 #include "form1_state_win.h"
 
-Form1State g_form1;
+#include <new>
 
-Form1State* OpenForm1State() { return &g_form1; }
+namespace {
 
-void Form1Release(Form1State& state) { state = Form1State(); }
+// The window of the open Form1, for the functions of form1.h, which are not
+// given one. The state itself is reached through the window.
+HWND g_form1Window = nullptr;
+
+}  // namespace
+
+bool Form1StateCreate(HWND window, const CREATESTRUCTW& create) {
+  Form1State* state = new (std::nothrow) Form1State();
+  if (!state) return false;
+  state->instance = create.hInstance;
+  state->window = window;
+  SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
+  g_form1Window = window;
+  return true;
+}
+
+Form1State* Form1StateOf(HWND window) {
+  return window ? reinterpret_cast<Form1State*>(GetWindowLongPtrW(window, GWLP_USERDATA)) : nullptr;
+}
+
+Form1State* OpenForm1State() { return Form1StateOf(g_form1Window); }
+
+void Form1StateDestroy(HWND window) {
+  Form1State* state = Form1StateOf(window);
+  SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+  if (window == g_form1Window) g_form1Window = nullptr;
+  delete state;
+}
 
 HWND ControlWindow(const Form1State& state, int id) {
   for (int i = 0; i < layout::kControlCount; ++i) {

@@ -1,5 +1,6 @@
-// Form1 on Windows: the window itself. Its procedure hands every message it
-// handles to one handler; the controls and their layout are in
+// Form1 on Windows: the window itself. Its procedure finds the state the
+// window owns (form1_state_win.h) and hands it, with every message it
+// handles, to one handler; the controls and their layout are in
 // form1_layout_win.cpp, Combo1's list in combo1_list_win.cpp and Image1's
 // picture in picture_win.cpp.
 #include "form1_win.h"
@@ -28,7 +29,7 @@ constexpr UINT kMsgShowDefaultButton = WM_APP + 1;
 // Form1's window while it is open; null once it is being destroyed.
 HWND OpenForm1Window() {
   const Form1State* state = OpenForm1State();
-  return state ? state->form : nullptr;
+  return state && !state->closing ? state->window : nullptr;
 }
 
 // The buttons. Like a dialog, the focused button is the one Enter presses;
@@ -57,9 +58,15 @@ void Command2_Click() { Form1Close(); }
 
 // Handlers of the window's messages. -------------------------------------------
 
-LRESULT OnCreate(Form1State& state, HWND window) {
-  state.form = window;
-  CreateControls(state, newer_windows::WindowDpi(window));
+// The window gets its state: the first message it handles.
+LRESULT OnNcCreate(HWND window, WPARAM wParam, LPARAM lParam) {
+  const CREATESTRUCTW* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+  if (!create || !Form1StateCreate(window, *create)) return FALSE;
+  return DefWindowProcW(window, WM_NCCREATE, wParam, lParam);
+}
+
+LRESULT OnCreate(Form1State& state) {
+  CreateControls(state, newer_windows::WindowDpi(state.window));
   Combo1Created(state);
   state.picture = LoadPicture(state.instance);
   return 0;
@@ -119,8 +126,8 @@ LRESULT OnDrawItem(const Form1State& state, HWND window, WPARAM wParam, LPARAM l
   return TRUE;
 }
 
-LRESULT OnPaint(const Form1State& state, HWND window) {
-  PaintLines(state, window);
+LRESULT OnPaint(const Form1State& state) {
+  PaintLines(state);
   return 0;
 }
 
@@ -141,11 +148,12 @@ LRESULT OnSetFocus(const Form1State& state) {
 
 // Sizes the window for `dpi`, centred on its monitor, and lays its controls
 // out for it.
-void PlaceForDpi(Form1State& state, HWND form, int dpi) {
+void PlaceForDpi(Form1State& state, int dpi) {
+  HWND form = state.window;
   const SIZE size = FrameSize(dpi);
   const POINT at = CentredOn(MonitorFromWindow(form, MONITOR_DEFAULTTOPRIMARY), size);
   SetWindowPos(form, nullptr, at.x, at.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
-  LayOutControls(state, form, dpi);
+  LayOutControls(state, dpi);
 }
 
 // The window went to a monitor of another DPI: it takes the place Windows
@@ -161,7 +169,7 @@ LRESULT OnDpiChanged(Form1State& state, HWND window, int dpi, const RECT* sugges
     const SIZE size = FrameSize(dpi);
     SetWindowPos(window, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
-  LayOutControls(state, window, dpi);
+  LayOutControls(state, dpi);
   return 0;
 }
 
@@ -171,28 +179,34 @@ LRESULT OnClose() {
 }
 
 LRESULT OnDestroy(Form1State& state) {
-  state.form = nullptr;  // closing: nothing more is done with the window
+  state.closing = true;
   PostQuitMessage(0);
   return 0;
 }
 
 // The controls are gone; what they were drawn with goes too.
 LRESULT OnNcDestroy(HWND window, WPARAM wParam, LPARAM lParam) {
-  Form1Release(g_form1);
+  Form1StateDestroy(window);
   return DefWindowProcW(window, WM_NCDESTROY, wParam, lParam);
 }
 
 LRESULT CALLBACK Form1Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  Form1State& state = g_form1;
+  Form1State* found = Form1StateOf(window);
+  if (!found) {
+    // The messages before WM_NCCREATE get the defaults.
+    if (message == WM_NCCREATE) return OnNcCreate(window, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
+  }
+  Form1State& state = *found;
   switch (message) {
-    case WM_CREATE: return OnCreate(state, window);
+    case WM_CREATE: return OnCreate(state);
     case WM_COMMAND: return OnCommand(state, window, LOWORD(wParam), HIWORD(wParam));
     case DM_GETDEFID: return OnGetDefId(state);
     case kMsgShowDefaultButton: return OnShowDefaultButton(state);
     case WM_CTLCOLORSTATIC:
       return OnCtlColorStatic(state, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_DRAWITEM: return OnDrawItem(state, window, wParam, lParam);
-    case WM_PAINT: return OnPaint(state, window);
+    case WM_PAINT: return OnPaint(state);
     case WM_ACTIVATE: return OnActivate(state, window, wParam, lParam);
     case WM_SETFOCUS: return OnSetFocus(state);
     case newer_windows::kWmDpiChanged:
@@ -215,7 +229,6 @@ void Form1PrepareProcess() {
 }
 
 bool Form1Create(HINSTANCE instance, int showCommand) {
-  g_form1.instance = instance;
   WNDCLASSEXW wc = {};
   wc.cbSize = sizeof(wc);
   wc.lpfnWndProc = Form1Proc;
@@ -236,7 +249,7 @@ bool Form1Create(HINSTANCE instance, int showCommand) {
   HWND form = CreateWindowExW(kForm1ExStyle, kClassName, wide::Ptr(layout::kForm1Title), kForm1Style, at.x, at.y,
                               size.cx, size.cy, nullptr, nullptr, instance, nullptr);
   if (!form) return false;
-  if (Form1State* state = OpenForm1State()) PlaceForDpi(*state, form, newer_windows::WindowDpi(form));
+  if (Form1State* state = Form1StateOf(form)) PlaceForDpi(*state, newer_windows::WindowDpi(form));
 
   Form_Load();
   if (!OpenForm1Window()) return false;  // closed while loading
