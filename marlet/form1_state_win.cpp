@@ -1,5 +1,6 @@
 #include "form1_state_win.h"
 
+#include <cstdlib>
 #include <new>
 
 namespace {
@@ -11,8 +12,11 @@ HWND g_form1Window = nullptr;
 }  // namespace
 
 bool Form1StateCreate(HWND window, const CREATESTRUCTW& create) {
-  Form1State* state = new (std::nothrow) Form1State();
-  if (!state) return false;
+  // Out of memory is a null here, not an exception thrown through the window
+  // procedure (and the library's non-throwing new would cost more code).
+  void* memory = std::malloc(sizeof(Form1State));
+  if (!memory) return false;
+  Form1State* state = new (memory) Form1State();
   state->instance = create.hInstance;
   state->window = window;
   SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
@@ -30,7 +34,9 @@ void Form1StateDestroy(HWND window) {
   Form1State* state = Form1StateOf(window);
   SetWindowLongPtrW(window, GWLP_USERDATA, 0);
   if (window == g_form1Window) g_form1Window = nullptr;
-  delete state;
+  if (!state) return;
+  state->~Form1State();
+  std::free(state);
 }
 
 HWND ControlWindow(const Form1State& state, int id) {
