@@ -86,7 +86,7 @@ bool ListSetSelectedIndex(int index) {
   // Selecting shows the item's text in the edit field; -1 clears both.
   state->settingSelection = true;
   const LRESULT r = SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-  state = OpenForm1State();  // the state goes with the window
+  state = OpenForm1State();  // the window may have gone meanwhile, and its state with it
   if (state) state->settingSelection = false;
   return index == -1 || r == index;
 }
