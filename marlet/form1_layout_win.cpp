@@ -3,7 +3,6 @@
 
 #include <commctrl.h>
 
-#include "combo1_list_win.h"
 #include "fonts_win.h"
 #include "form1_state_win.h"
 #include "layout.h"
@@ -21,24 +20,23 @@ static_assert(layout::kCombo1FontCharset == SHIFTJIS_CHARSET, "SHIFTJIS_CHARSET"
 namespace {
 
 // Gives the controls fonts made for `dpi`; the fonts they had are freed.
-void SetFonts(int dpi) {
-  Form1Fonts old = g_form1.fonts;
-  Form1Fonts& fonts = g_form1.fonts;
-  fonts.combo = CreateCombo1Font(dpi);
-  fonts.ui = CreateUiFont(dpi);
+void SetFonts(Form1State& state, int dpi) {
+  HFONT combo = CreateCombo1Font(dpi);
+  HFONT ui = CreateUiFont(dpi);
   for (int i = 0; i < layout::kControlCount; ++i) {
-    if (!g_form1.controls[i]) continue;
-    HFONT font = layout::kControls[i].kind == layout::kComboBox && fonts.combo ? fonts.combo : fonts.ui;
-    SendMessageW(g_form1.controls[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    if (!state.controls[i]) continue;
+    HFONT font = layout::kControls[i].kind == layout::kComboBox && combo ? combo : ui;
+    SendMessageW(state.controls[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   }
-  FreeFonts(old);
+  state.fonts.combo.reset(combo);
+  state.fonts.ui.reset(ui);
 }
 
-void PlaceControls(int dpi) {
+void PlaceControls(const Form1State& state, int dpi) {
   for (int i = 0; i < layout::kControlCount; ++i) {
-    if (!g_form1.controls[i]) continue;
+    if (!state.controls[i]) continue;
     const layout::PixelRect r = layout::ControlPixels(layout::kControls[i], dpi);
-    SetWindowPos(g_form1.controls[i], nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(state.controls[i], nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
   }
 }
 
@@ -68,8 +66,8 @@ const wchar_t* ControlClass(const layout::Control& c, DWORD& style, DWORD& exSty
 
 }  // namespace
 
-void CreateControls(int dpi) {
-  g_form1.dpi = dpi;
+void CreateControls(Form1State& state, int dpi) {
+  state.dpi = dpi;
   for (int i = 0; i < layout::kControlCount; ++i) {
     const layout::Control& c = layout::kControls[i];
     DWORD style = 0;
@@ -77,32 +75,24 @@ void CreateControls(int dpi) {
     const wchar_t* windowClass = ControlClass(c, style, exStyle);
     const layout::PixelRect r = layout::ControlPixels(c, dpi);
     HWND control = CreateWindowExW(exStyle, windowClass, wide::Ptr(c.text), style, r.left, r.top, r.width,
-                                   r.height, g_form1.form, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)),
-                                   g_form1.instance, nullptr);
-    g_form1.controls[i] = control;
+                                   r.height, state.window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)),
+                                   state.instance, nullptr);
+    state.controls[i] = control;
     if (!control) continue;
     // Stacking follows the table: each new control goes below the others.
     SetWindowPos(control, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     if (c.backColour != layout::kNoColour) {
-      g_form1.labelBrushes[i] = CreateSolidBrush(static_cast<COLORREF>(c.backColour));
+      state.labelBrushes[i].reset(CreateSolidBrush(static_cast<COLORREF>(c.backColour)));
     }
-    if (c.kind == layout::kComboBox) Combo1Created(control);
   }
-  SetFonts(dpi);
+  SetFonts(state, dpi);
 }
 
-HWND ControlWindow(int id) {
-  for (int i = 0; i < layout::kControlCount; ++i) {
-    if (layout::kControls[i].id == id) return g_form1.controls[i];
-  }
-  return nullptr;
-}
-
-void LayOutControls(HWND form, int dpi) {
-  g_form1.dpi = dpi;
-  SetFonts(dpi);
-  PlaceControls(dpi);
-  InvalidateRect(form, nullptr, TRUE);
+void LayOutControls(Form1State& state, int dpi) {
+  state.dpi = dpi;
+  SetFonts(state, dpi);
+  PlaceControls(state, dpi);
+  InvalidateRect(state.window, nullptr, TRUE);
 }
 
 SIZE FrameSize(int dpi) {
@@ -112,27 +102,27 @@ SIZE FrameSize(int dpi) {
   return SIZE{r.right - r.left, r.bottom - r.top};
 }
 
-void PaintLines(HWND form) {
+void PaintLines(const Form1State& state) {
   PAINTSTRUCT ps;
-  HDC dc = BeginPaint(form, &ps);
+  HDC dc = BeginPaint(state.window, &ps);
   if (!dc) return;
   for (const layout::Line& line : layout::kLines) {
     HPEN pen = CreatePen(PS_SOLID, 1, GetSysColor(line.systemColour));
     HGDIOBJ old = SelectObject(dc, pen);
-    const int dpi = g_form1.dpi;
+    const int dpi = state.dpi;
     MoveToEx(dc, layout::TwipsToPixels(line.x1, dpi), layout::TwipsToPixels(line.y1, dpi), nullptr);
     LineTo(dc, layout::TwipsToPixels(line.x2, dpi), layout::TwipsToPixels(line.y2, dpi));
     SelectObject(dc, old);
     DeleteObject(pen);
   }
-  EndPaint(form, &ps);
+  EndPaint(state.window, &ps);
 }
 
-HBRUSH LabelBrush(int id, HDC dc) {
+HBRUSH LabelBrush(const Form1State& state, int id, HDC dc) {
   for (int i = 0; i < layout::kControlCount; ++i) {
-    if (layout::kControls[i].id == id && g_form1.labelBrushes[i]) {
+    if (layout::kControls[i].id == id && state.labelBrushes[i]) {
       SetBkColor(dc, static_cast<COLORREF>(layout::kControls[i].backColour));
-      return g_form1.labelBrushes[i];
+      return state.labelBrushes[i].get();
     }
   }
   return nullptr;

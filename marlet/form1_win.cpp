@@ -1,5 +1,6 @@
-// Form1 on Windows: the window itself. Its procedure hands every message it
-// handles to one handler; the controls and their layout are in
+// Form1 on Windows: the window itself. Its procedure finds the state the
+// window owns (form1_state_win.h) and hands it, with every message it
+// handles, to one handler; the controls and their layout are in
 // form1_layout_win.cpp, Combo1's list in combo1_list_win.cpp and Image1's
 // picture in picture_win.cpp.
 #include "form1_win.h"
@@ -25,24 +26,30 @@ const wchar_t kClassName[] = L"marletForm1";
 // Posted to restyle the default button once a focus change is complete.
 constexpr UINT kMsgShowDefaultButton = WM_APP + 1;
 
-// The buttons. Like a dialog, the focused button is the one Enter presses;
-// with the focus anywhere else, Command1 is.
-int DefaultButtonId() {
-  HWND focus = GetFocus();
-  return focus && focus == ControlWindow(layout::kIdCommand2) ? layout::kIdCommand2 : layout::kIdCommand1;
+// Form1's window while it is open; null once it is being destroyed.
+HWND OpenForm1Window() {
+  const Form1State* state = OpenForm1State();
+  return state && !state->closing ? state->window : nullptr;
 }
 
-void StyleButton(int id, int defaultId) {
-  HWND button = ControlWindow(id);
+// The buttons. Like a dialog, the focused button is the one Enter presses;
+// with the focus anywhere else, Command1 is.
+int DefaultButtonId(const Form1State& state) {
+  HWND focus = GetFocus();
+  return focus && focus == ControlWindow(state, layout::kIdCommand2) ? layout::kIdCommand2 : layout::kIdCommand1;
+}
+
+void StyleButton(const Form1State& state, int id, int defaultId) {
+  HWND button = ControlWindow(state, id);
   if (button) SendMessageW(button, BM_SETSTYLE, id == defaultId ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
 }
 
 // Handlers of the user's actions. ---------------------------------------------
 
 void Form_Load() {
-  Combo1SetRedraw(false);
+  if (const Form1State* state = OpenForm1State()) Combo1SetRedraw(*state, false);
   FillTemplateList(system_text::AnsiToWide);
-  Combo1SetRedraw(true);
+  if (const Form1State* state = OpenForm1State()) Combo1SetRedraw(*state, true);
 }
 
 void Combo1_DblClick() { Command1_Click(); }
@@ -51,14 +58,23 @@ void Command2_Click() { Form1Close(); }
 
 // Handlers of the window's messages. -------------------------------------------
 
-LRESULT OnCreate(HWND window) {
-  g_form1.form = window;
-  CreateControls(newer_windows::WindowDpi(window));
-  g_form1.picture = LoadPicture(g_form1.instance);
+// The window gets its state: the first message it handles.
+LRESULT OnNcCreate(HWND window, WPARAM wParam, LPARAM lParam) {
+  const CREATESTRUCTW* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+  if (!create || !Form1StateCreate(window, *create)) return FALSE;
+  return DefWindowProcW(window, WM_NCCREATE, wParam, lParam);
+}
+
+LRESULT OnCreate(Form1State& state) {
+  CreateControls(state, newer_windows::WindowDpi(state.window));
+  Combo1Created(state);
+  state.picture = LoadPicture(state.instance);
   return 0;
 }
 
-LRESULT OnCommand(HWND window, int id, int code) {
+// Command1_Click may close the window, and its state goes with it: nothing
+// here uses the state after a click.
+LRESULT OnCommand(Form1State& state, HWND window, int id, int code) {
   bool focused = false;  // the control took the focus
   switch (id) {
     case layout::kIdCommand1:
@@ -70,8 +86,11 @@ LRESULT OnCommand(HWND window, int id, int code) {
       focused = code == BN_SETFOCUS;
       break;
     case layout::kIdCombo1:
-      if (code == CBN_DBLCLK && Combo1DoubleClickOnItem()) Combo1_DblClick();
-      if (code == CBN_EDITCHANGE) Combo1EditChanged();
+      if (code == CBN_DBLCLK) {
+        if (Combo1DoubleClickOnItem(state)) Combo1_DblClick();
+      } else if (code == CBN_EDITCHANGE) {
+        Combo1EditChanged(state);
+      }
       focused = code == CBN_SETFOCUS;
       break;
   }
@@ -81,66 +100,67 @@ LRESULT OnCommand(HWND window, int id, int code) {
   return 0;
 }
 
-LRESULT OnGetDefId() { return MAKELRESULT(DefaultButtonId(), DC_HASDEFID); }
+LRESULT OnGetDefId(const Form1State& state) { return MAKELRESULT(DefaultButtonId(state), DC_HASDEFID); }
 
-LRESULT OnShowDefaultButton() {
-  const int id = DefaultButtonId();
-  StyleButton(layout::kIdCommand1, id);
-  StyleButton(layout::kIdCommand2, id);
+LRESULT OnShowDefaultButton(const Form1State& state) {
+  const int id = DefaultButtonId(state);
+  StyleButton(state, layout::kIdCommand1, id);
+  StyleButton(state, layout::kIdCommand2, id);
   return 0;
 }
 
-LRESULT OnCtlColorStatic(HDC dc, HWND control) {
-  HBRUSH own = LabelBrush(GetDlgCtrlID(control), dc);
+LRESULT OnCtlColorStatic(const Form1State& state, HDC dc, HWND control) {
+  HBRUSH own = LabelBrush(state, GetDlgCtrlID(control), dc);
   if (own) return reinterpret_cast<LRESULT>(own);
   SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
   SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
   return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
 }
 
-LRESULT OnDrawItem(HWND window, WPARAM wParam, LPARAM lParam) {
+LRESULT OnDrawItem(const Form1State& state, HWND window, WPARAM wParam, LPARAM lParam) {
   const DRAWITEMSTRUCT* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
   if (!item || item->CtlID != static_cast<UINT>(layout::kIdImage1)) {
     return DefWindowProcW(window, WM_DRAWITEM, wParam, lParam);
   }
-  DrawPicture(*item, g_form1.picture, g_form1.dpi);
+  DrawPicture(*item, state.picture, state.dpi);
   return TRUE;
 }
 
-LRESULT OnPaint(HWND window) {
-  PaintLines(window);
+LRESULT OnPaint(const Form1State& state) {
+  PaintLines(state);
   return 0;
 }
 
-LRESULT OnActivate(HWND window, WPARAM wParam, LPARAM lParam) {
+LRESULT OnActivate(Form1State& state, HWND window, WPARAM wParam, LPARAM lParam) {
   if (LOWORD(wParam) == WA_INACTIVE) {
     HWND focus = GetFocus();
-    if (focus && IsChild(window, focus)) g_form1.lastFocus = focus;
+    if (focus && IsChild(window, focus)) state.lastFocus = focus;
   }
   return DefWindowProcW(window, WM_ACTIVATE, wParam, lParam);
 }
 
-LRESULT OnSetFocus() {
-  HWND last = g_form1.lastFocus;
-  HWND target = last && IsWindow(last) ? last : Combo1Window();
+LRESULT OnSetFocus(const Form1State& state) {
+  HWND last = state.lastFocus;
+  HWND target = last && IsWindow(last) ? last : Combo1Window(state);
   if (target) SetFocus(target);
   return 0;
 }
 
 // Sizes the window for `dpi`, centred on its monitor, and lays its controls
 // out for it.
-void PlaceForDpi(HWND form, int dpi) {
+void PlaceForDpi(Form1State& state, int dpi) {
+  HWND form = state.window;
   const SIZE size = FrameSize(dpi);
   const POINT at = CentredOn(MonitorFromWindow(form, MONITOR_DEFAULTTOPRIMARY), size);
   SetWindowPos(form, nullptr, at.x, at.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
-  LayOutControls(form, dpi);
+  LayOutControls(state, dpi);
 }
 
 // The window went to a monitor of another DPI: it takes the place Windows
 // suggests, which keeps it on that monitor (a window that kept its corner
 // and sized itself could land on the old monitor again and jump back and
 // forth), then lays its controls out for the new DPI.
-LRESULT OnDpiChanged(HWND window, int dpi, const RECT* suggested) {
+LRESULT OnDpiChanged(Form1State& state, HWND window, int dpi, const RECT* suggested) {
   if (dpi <= 0) return 0;
   if (suggested) {
     SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
@@ -149,7 +169,7 @@ LRESULT OnDpiChanged(HWND window, int dpi, const RECT* suggested) {
     const SIZE size = FrameSize(dpi);
     SetWindowPos(window, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
-  LayOutControls(window, dpi);
+  LayOutControls(state, dpi);
   return 0;
 }
 
@@ -158,32 +178,41 @@ LRESULT OnClose() {
   return 0;
 }
 
-LRESULT OnDestroy() {
-  g_form1.form = nullptr;  // closing: nothing more is done with the window
+LRESULT OnDestroy(Form1State& state) {
+  state.closing = true;
   PostQuitMessage(0);
   return 0;
 }
 
 // The controls are gone; what they were drawn with goes too.
 LRESULT OnNcDestroy(HWND window, WPARAM wParam, LPARAM lParam) {
-  Form1Release(g_form1);
+  Form1StateDestroy(window);
   return DefWindowProcW(window, WM_NCDESTROY, wParam, lParam);
 }
 
 LRESULT CALLBACK Form1Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  Form1State* found = Form1StateOf(window);
+  if (!found) {
+    // The messages before WM_NCCREATE get the defaults.
+    if (message == WM_NCCREATE) return OnNcCreate(window, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
+  }
+  Form1State& state = *found;
   switch (message) {
-    case WM_CREATE: return OnCreate(window);
-    case WM_COMMAND: return OnCommand(window, LOWORD(wParam), HIWORD(wParam));
-    case DM_GETDEFID: return OnGetDefId();
-    case kMsgShowDefaultButton: return OnShowDefaultButton();
-    case WM_CTLCOLORSTATIC: return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
-    case WM_DRAWITEM: return OnDrawItem(window, wParam, lParam);
-    case WM_PAINT: return OnPaint(window);
-    case WM_ACTIVATE: return OnActivate(window, wParam, lParam);
-    case WM_SETFOCUS: return OnSetFocus();
-    case newer_windows::kWmDpiChanged: return OnDpiChanged(window, HIWORD(wParam), reinterpret_cast<RECT*>(lParam));
+    case WM_CREATE: return OnCreate(state);
+    case WM_COMMAND: return OnCommand(state, window, LOWORD(wParam), HIWORD(wParam));
+    case DM_GETDEFID: return OnGetDefId(state);
+    case kMsgShowDefaultButton: return OnShowDefaultButton(state);
+    case WM_CTLCOLORSTATIC:
+      return OnCtlColorStatic(state, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_DRAWITEM: return OnDrawItem(state, window, wParam, lParam);
+    case WM_PAINT: return OnPaint(state);
+    case WM_ACTIVATE: return OnActivate(state, window, wParam, lParam);
+    case WM_SETFOCUS: return OnSetFocus(state);
+    case newer_windows::kWmDpiChanged:
+      return OnDpiChanged(state, window, HIWORD(wParam), reinterpret_cast<RECT*>(lParam));
     case WM_CLOSE: return OnClose();
-    case WM_DESTROY: return OnDestroy();
+    case WM_DESTROY: return OnDestroy(state);
     case WM_NCDESTROY: return OnNcDestroy(window, wParam, lParam);
   }
   return DefWindowProcW(window, message, wParam, lParam);
@@ -200,7 +229,6 @@ void Form1PrepareProcess() {
 }
 
 bool Form1Create(HINSTANCE instance, int showCommand) {
-  g_form1.instance = instance;
   WNDCLASSEXW wc = {};
   wc.cbSize = sizeof(wc);
   wc.lpfnWndProc = Form1Proc;
@@ -221,14 +249,16 @@ bool Form1Create(HINSTANCE instance, int showCommand) {
   HWND form = CreateWindowExW(kForm1ExStyle, kClassName, wide::Ptr(layout::kForm1Title), kForm1Style, at.x, at.y,
                               size.cx, size.cy, nullptr, nullptr, instance, nullptr);
   if (!form) return false;
-  PlaceForDpi(form, newer_windows::WindowDpi(form));
+  if (Form1State* state = Form1StateOf(form)) PlaceForDpi(*state, newer_windows::WindowDpi(form));
 
   Form_Load();
-  if (!g_form1.form) return false;  // closed while loading
+  if (!OpenForm1Window()) return false;  // closed while loading
 
   ShowWindow(form, showCommand);
   UpdateWindow(form);
-  if (Combo1Window()) SetFocus(Combo1Window());
+  const Form1State* state = OpenForm1State();
+  HWND combo = state ? Combo1Window(*state) : nullptr;
+  if (combo) SetFocus(combo);
   return true;
 }
 
@@ -239,16 +269,18 @@ int Form1RunMessageLoop() {
     if (got == -1) return 1;
     // The dialog keys: Tab between the controls, Enter for the default
     // button, Esc for Command2.
-    if (g_form1.form && IsDialogMessageW(g_form1.form, &msg)) continue;
+    HWND form = OpenForm1Window();
+    if (form && IsDialogMessageW(form, &msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
   return static_cast<int>(msg.wParam);
 }
 
-WindowHandle Form1Handle() { return wide::FromHwnd(g_form1.form); }
+WindowHandle Form1Handle() { return wide::FromHwnd(OpenForm1Window()); }
 
 void Form1Close() {
   // Closes at once, without a question; the program ends with its window.
-  if (g_form1.form) DestroyWindow(g_form1.form);
+  HWND form = OpenForm1Window();
+  if (form) DestroyWindow(form);
 }

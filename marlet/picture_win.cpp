@@ -8,15 +8,15 @@ Picture LoadPicture(HINSTANCE instance) {
   Picture picture;
   // A DIB section keeps the pixels as they are stored; a compatible bitmap
   // would take the display's colour depth (dithered on a 256-colour one).
-  picture.bitmap = static_cast<HBITMAP>(
-      LoadImageW(instance, MAKEINTRESOURCEW(IDB_PICTURE), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+  picture.bitmap.reset(static_cast<HBITMAP>(
+      LoadImageW(instance, MAKEINTRESOURCEW(IDB_PICTURE), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
   BITMAP info = {};
-  if (picture.bitmap && GetObjectW(picture.bitmap, sizeof(info), &info) == sizeof(info) && info.bmWidth > 0 &&
-      info.bmHeight > 0) {
+  if (picture.bitmap && GetObjectW(picture.bitmap.get(), sizeof(info), &info) == sizeof(info) &&
+      info.bmWidth > 0 && info.bmHeight > 0) {
     picture.width = info.bmWidth;
     picture.height = info.bmHeight;
   } else {
-    FreePicture(picture);
+    picture = Picture();
   }
   return picture;
 }
@@ -26,7 +26,7 @@ void DrawPicture(const DRAWITEMSTRUCT& item, const Picture& picture, int dpi) {
   if (!picture.bitmap) return;
   HDC memory = CreateCompatibleDC(item.hDC);
   if (!memory) return;
-  HGDIOBJ old = SelectObject(memory, picture.bitmap);
+  HGDIOBJ old = SelectObject(memory, picture.bitmap.get());
   const int w = MulDiv(picture.width, dpi, newer_windows::kDefaultDpi);
   const int h = MulDiv(picture.height, dpi, newer_windows::kDefaultDpi);
   if (w == picture.width && h == picture.height) {
@@ -39,9 +39,4 @@ void DrawPicture(const DRAWITEMSTRUCT& item, const Picture& picture, int dpi) {
   }
   SelectObject(memory, old);
   DeleteDC(memory);
-}
-
-void FreePicture(Picture& picture) {
-  if (picture.bitmap) DeleteObject(picture.bitmap);
-  picture = Picture();
 }

@@ -6,9 +6,11 @@
 
 #include <windows.h>
 
+#include "gdi_objects_win.h"
+
 struct Picture {
-  HBITMAP bitmap = nullptr;  // a DIB section; null when none
-  int width = 0;             // its pixels
+  OwnedBitmap bitmap;  // a DIB section; null when none
+  int width = 0;       // its pixels
   int height = 0;
 };
 
@@ -19,5 +21,3 @@ Picture LoadPicture(HINSTANCE instance);
 // Paints the owner-drawn Image1: the button face, and on it the picture at
 // its own size (its pixels at 96 dpi, in proportion at `dpi`).
 void DrawPicture(const DRAWITEMSTRUCT& item, const Picture& picture, int dpi);
-
-void FreePicture(Picture& picture);
