@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "platform_calls.h"
+#include "window_handle.h"
 
 extern const char16_t kSqlPlusClass[];  // sqlplusWClass
 extern const char16_t kSqlPlusTitle[];  // Oracle SQL*Plus

@@ -12,15 +12,13 @@
 #include <cstdint>
 #include <string>
 
+#include "window_handle.h"
+
 #if defined(_WIN32) && !defined(_WIN64)
 #define VORN_WINAPI __stdcall
 #else
 #define VORN_WINAPI
 #endif
-
-// A window handle. Only the low 32 bits are significant on Windows; 0 means
-// no window.
-typedef std::uintptr_t WindowHandle;
 
 namespace calls {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform_calls.h"
+#include "window_handle.h"
 
 // The one settings file both programs read, and the value that selects
 // keystroke mode.
