@@ -9,9 +9,11 @@
 #include <new>
 #include <string>
 
+#include "clipboard.h"
 #include "clipboard_retry.h"
-#include "platform_ops.h"
+#include "waiting.h"
 #include "wide_win.h"
+#include "windows_and_keys.h"
 
 namespace {
 

@@ -3,10 +3,14 @@
 #include <algorithm>
 #include <vector>
 
+#include "boxes.h"
+#include "clipboard.h"
+#include "console.h"
 #include "console_choice.h"
 #include "console_keys.h"
-#include "platform_ops.h"
 #include "settings.h"
+#include "waiting.h"
+#include "windows_and_keys.h"
 
 const char16_t kSqlPlusClass[] = u"sqlplusWClass";
 const char16_t kSqlPlusTitle[] = u"Oracle SQL*Plus";

@@ -12,7 +12,6 @@
 extern const char16_t kSqlPlusClass[];  // sqlplusWClass
 extern const char16_t kSqlPlusTitle[];  // Oracle SQL*Plus
 
-constexpr std::uint32_t kWmCommand = 273;
 constexpr std::uintptr_t kSqlPlusPasteCommand = 201;
 
 // ownWindow locates the settings file, and goes out of sight once the paste

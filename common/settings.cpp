@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "platform_ops.h"
+#include "boxes.h"
+#include "files.h"
+#include "platform_calls.h"
 #include "text.h"
 
 const char16_t kSettingsPath[] = u"c:\\vorn3\\tovrin.ini";

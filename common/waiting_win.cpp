@@ -1,8 +1,10 @@
-// Waiting without using the processor, for a time or for the delivery's
-// turn, while the program's own window messages are handled as they arrive.
+// Time and waiting on Windows: the clock, and waiting without using the
+// processor, for a time or for the delivery's turn, while the program's own
+// window messages are handled as they arrive.
 #include <windows.h>
 
-#include "platform_ops.h"
+#include "newer_windows_win.h"
+#include "waiting.h"
 
 namespace {
 
@@ -66,6 +68,33 @@ HANDLE g_deliveryTurn = nullptr;
 int g_deliveryTurnDepth = 0;  // Takes not yet ended
 
 }  // namespace
+
+void PumpPendingEvents() {
+  MSG message;
+  for (int handled = 0; handled < kMaxPumpedMessages; ++handled) {
+    if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) return;
+    if (message.message == WM_QUIT) {
+      // Leave the quit request for the program's own message loop.
+      PostQuitMessage(static_cast<int>(message.wParam));
+      return;
+    }
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+double MonotonicSeconds() {
+  LARGE_INTEGER frequency;
+  LARGE_INTEGER counter;
+  if (!QueryPerformanceFrequency(&frequency) || frequency.QuadPart <= 0 || !QueryPerformanceCounter(&counter)) {
+    return static_cast<double>(newer_windows::TickCount64()) / 1000.0;
+  }
+  // Split to keep the precision of a large counter.
+  const long long whole = counter.QuadPart / frequency.QuadPart;
+  const long long rest = counter.QuadPart % frequency.QuadPart;
+  return static_cast<double>(whole) + static_cast<double>(rest) / static_cast<double>(frequency.QuadPart);
+}
+
 
 void WaitHandlingEvents(double seconds) { WaitHandling(nullptr, seconds); }
 

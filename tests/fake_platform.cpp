@@ -4,8 +4,14 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform_ops.h"
+#include "boxes.h"
+#include "clipboard.h"
+#include "console.h"
+#include "files.h"
+#include "input_box.h"
 #include "text.h"
+#include "waiting.h"
+#include "windows_and_keys.h"
 
 namespace fake {
 namespace {

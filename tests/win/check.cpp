@@ -2,9 +2,10 @@
 #include "check.h"
 
 #include "newer_windows_win.h"
-#include "platform_ops.h"
 #include "text.h"
+#include "waiting.h"
 #include "wide_win.h"
+#include "windows_and_keys.h"
 
 FILE* g_outFile = nullptr;
 int g_checks = 0;

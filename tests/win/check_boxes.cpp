@@ -7,9 +7,8 @@
 #include <vector>
 
 #include "check.h"
-#include "input_box_win.h"
+#include "input_box.h"
 #include "newer_windows_win.h"
-#include "platform_ops.h"
 #include "wide_win.h"
 
 namespace {

@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "check.h"
-#include "platform_ops.h"
+#include "clipboard.h"
+#include "files.h"
+#include "waiting.h"
 #include "wide_win.h"
 
 namespace {

@@ -1,12 +1,14 @@
 // Checks of the clocks, the current directory and the reading of files.
+#include "boxes.h"
 #include "check.h"
+#include "files.h"
+#include "waiting.h"
+#include "wide_win.h"
 
 #include <winioctl.h>
 
 #include <string>
 
-#include "platform_ops.h"
-#include "wide_win.h"
 
 void CheckClocks() {
   Check check{"clocks", {}, {}};

@@ -6,9 +6,12 @@
 #include <string>
 
 #include "check.h"
+#include "clipboard.h"
+#include "console.h"
 #include "newer_windows_win.h"
-#include "platform_ops.h"
+#include "waiting.h"
 #include "wide_win.h"
+#include "windows_and_keys.h"
 
 namespace {
 

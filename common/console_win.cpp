@@ -8,11 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "console.h"
 #include "newer_windows_win.h"
-#include "platform_ops.h"
 #include "system_text_win.h"
 #include "text.h"
 #include "wide_win.h"
+
+static_assert(kVirtualKeyTab == VK_TAB, "VK_TAB");
+static_assert(kVirtualKeyReturn == VK_RETURN, "VK_RETURN");
 
 namespace {
 
