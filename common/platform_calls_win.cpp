@@ -7,6 +7,7 @@
 
 #include "newer_windows_win.h"
 #include "platform_calls.h"
+#include "platform_entries.h"
 #include "system_text_win.h"
 
 // The module handle's index, under both of its names.

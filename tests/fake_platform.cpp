@@ -9,6 +9,7 @@
 #include "console.h"
 #include "files.h"
 #include "input_box.h"
+#include "platform_entries.h"
 #include "text.h"
 #include "waiting.h"
 #include "windows_and_keys.h"

@@ -2,6 +2,7 @@
 
 #include "fake_platform.h"
 #include "platform_calls.h"
+#include "platform_entries.h"
 
 namespace {
 

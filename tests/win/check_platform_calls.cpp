@@ -9,6 +9,7 @@
 
 #include "check.h"
 #include "platform_calls.h"
+#include "platform_entries.h"
 #include "waiting.h"
 #include "wide_win.h"
 
