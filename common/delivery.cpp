@@ -21,7 +21,6 @@ constexpr double kSettleSeconds = 1.0;
 // Through the settling second SQL*Plus is activated again this often; in
 // between, the program sleeps until a message arrives or the time is up.
 constexpr double kReactivateSeconds = 0.05;
-const char16_t kPasteKeys[] = u"+{INSERT}";
 
 bool PostPasteCommand(WindowHandle sqlPlus) {
   return WinPostMessage(sqlPlus, kWmCommand, kSqlPlusPasteCommand, 0) != 0;
@@ -225,7 +224,7 @@ void WaitUntilPasteTaken(WindowHandle sqlPlus, bool byKeys, const std::u16string
 void Paste(WindowHandle sqlPlus, bool byKeys, const std::u16string& text, WindowHandle ownWindow) {
   UsersCopy copy;
   if (!ReadyForPaste(text, sqlPlus, copy)) return;
-  const bool keysSent = byKeys && SendKeystrokes(kPasteKeys);
+  const bool keysSent = byKeys && SendPasteKeys();
   if (keysSent || PostPasteCommand(sqlPlus)) {
     HideWindow(ownWindow);
     WaitUntilPasteTaken(sqlPlus, keysSent, text, copy);

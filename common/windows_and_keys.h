@@ -23,12 +23,10 @@ bool ActivateWindowByTitle(const std::u16string& title);
 // brought forward.
 bool ActivateWindow(WindowHandle window);
 
-// Queues keys to the foreground window without waiting. Only "+{INSERT}"
-// (Shift+Insert), exactly so written, is sent; any other text sends nothing
-// and fails.
-// Also false when the system took none of the keys, or only Shift (which is
-// then released): the paste key did not go out.
-bool SendKeystrokes(const std::u16string& keys);
+// Queues the paste keys, Shift+Insert, to the foreground window without
+// waiting. False when the system took none of the keys, or only Shift (which
+// is then released): the paste key did not go out.
+bool SendPasteKeys();
 
 // True while Ctrl, Alt, Shift or a Windows key is held down on the keyboard.
 bool ModifierKeysDown();

@@ -89,9 +89,7 @@ bool ActivateWindow(WindowHandle handle) {
   return BringToFront(window);
 }
 
-bool SendKeystrokes(const std::u16string& keys) {
-  // The one sequence the programs send; nothing else is typed.
-  if (keys != u"+{INSERT}") return false;
+bool SendPasteKeys() {
   INPUT inputs[4] = {
       KeyInput(VK_SHIFT, false, false),
       KeyInput(VK_INSERT, false, true),

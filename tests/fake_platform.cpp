@@ -359,9 +359,9 @@ bool ActivateWindowByTitle(const std::u16string& title) {
   return false;
 }
 
-bool SendKeystrokes(const std::u16string& keys) {
-  fake::Record("SendKeystrokes(" + text::ToUtf8(keys) + ")");
-  if (keys != u"+{INSERT}" || State().keystrokesRefused) return false;
+bool SendPasteKeys() {
+  fake::Record("SendPasteKeys()");
+  if (State().keystrokesRefused) return false;
   if (fake::IsSqlPlus(State().foreground)) fake::HandPaste();
   return true;
 }

@@ -56,7 +56,7 @@ TEST_F(ClipboardSender, KeystrokeModeUsesTheSettlingWait) {
   fake::State().clipboard = u"select 1;";
   RunClipboardSender(5);
   EXPECT_GT(fake::Count("ActivateWindowByTitle"), 10);
-  EXPECT_EQ(fake::Count("SendKeystrokes(+{INSERT})"), 1);
+  EXPECT_EQ(fake::Count("SendPasteKeys()"), 1);
   // The clipboard is read in the turn, which lasts until the paste is taken.
   EXPECT_EQ(fake::State().calls.front(), "TakeDeliveryTurn()");
   EXPECT_EQ(fake::State().calls.back(), "EndDeliveryTurn()");

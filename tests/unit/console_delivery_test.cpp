@@ -189,7 +189,7 @@ class ConsoleDelivery : public ::testing::Test {
     std::vector<std::string> out;
     for (const auto& c : fake::State().calls) {
       for (const char* p : {"FindConsoleProcesses", "AttachToConsoleOf", "ActivateWindow", "WriteConsoleKeys",
-                            "DetachFromConsole", "SendKeystrokes", "PostMessage"}) {
+                            "DetachFromConsole", "SendPasteKeys", "PostMessage"}) {
         if (c.rfind(p, 0) == 0) out.push_back(c);
       }
     }
@@ -232,7 +232,7 @@ TEST_F(ConsoleDelivery, KeystrokeModeBringsTheConsoleForwardAndSettlesWhereAsked
   EXPECT_LT(typing - firstActivation, 1.1);
   EXPECT_NEAR(fake::Count("ActivateWindow(300)"), 21, 2);  // every 50 ms
   EXPECT_EQ(Typed(0), u"x;\r");
-  EXPECT_EQ(fake::Count("SendKeystrokes") + fake::Count("PostMessage"), 0);
+  EXPECT_EQ(fake::Count("SendPasteKeys") + fake::Count("PostMessage"), 0);
 }
 
 TEST_F(ConsoleDelivery, TheGuiWindowWinsAndTheConsoleGetsNothing) {

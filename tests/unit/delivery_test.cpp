@@ -34,7 +34,7 @@ class Delivery : public ::testing::Test {
   // Records in `at` when the paste goes out (keys or command).
   static void WatchHandOver(double& at) {
     fake::State().onCall = [&at](const std::string& call) {
-      if (call.rfind("SendKeystrokes", 0) == 0 || call.rfind("PostMessage", 0) == 0) at = fake::State().now;
+      if (call.rfind("SendPasteKeys", 0) == 0 || call.rfind("PostMessage", 0) == 0) at = fake::State().now;
     };
   }
 
@@ -43,7 +43,7 @@ class Delivery : public ::testing::Test {
     std::vector<std::string> out;
     for (const auto& c : fake::State().calls) {
       for (const char* p : {"ClipboardOffer", "FindWindow", "GetPrivateProfileString", "ActivateWindowByTitle",
-                            "PumpPendingEvents", "SendKeystrokes", "PostMessage"}) {
+                            "PumpPendingEvents", "SendPasteKeys", "PostMessage"}) {
         if (c.rfind(p, 0) == 0) out.push_back(c);
       }
     }
@@ -55,7 +55,7 @@ TEST_F(Delivery, CommandModeWithoutSettingsPostsPasteCommand) {
   SqlPlusRunning();
   DeliverToSqlPlus(u"select 1;\r\n", kOwn, true);
   EXPECT_EQ(fake::Count("PostMessageW(77,273,201,0)"), 1);
-  EXPECT_EQ(fake::Count("ActivateWindowByTitle") + fake::Count("SendKeystrokes"), 0);
+  EXPECT_EQ(fake::Count("ActivateWindowByTitle") + fake::Count("SendPasteKeys"), 0);
   EXPECT_EQ(Pasted(), std::vector<std::u16string>{u"select 1;\r\n"});
   EXPECT_EQ(fake::State().clipboard, u"select 1;\r\n");
   EXPECT_TRUE(fake::State().letGo);  // the clipboard keeps it after the program
@@ -68,14 +68,14 @@ TEST_F(Delivery, OnlyTheWordYesSelectsKeystrokeMode) {
     Active(value);
     DeliverToSqlPlus(u"x;\r\n", kOwn, false);
     EXPECT_EQ(fake::Count("PostMessageW(77,273,201,0)"), 1) << text::ToUtf8(value);
-    EXPECT_EQ(fake::Count("SendKeystrokes") + fake::Count("ActivateWindowByTitle"), 0);
+    EXPECT_EQ(fake::Count("SendPasteKeys") + fake::Count("ActivateWindowByTitle"), 0);
   }
   for (const char16_t* value : {u"yes", u"YES", u"  yEs  "}) {
     fake::Reset();
     SqlPlusRunning();
     Active(value);
     DeliverToSqlPlus(u"x;\r\n", kOwn, false);
-    EXPECT_EQ(fake::Count("SendKeystrokes(+{INSERT})"), 1) << text::ToUtf8(value);
+    EXPECT_EQ(fake::Count("SendPasteKeys()"), 1) << text::ToUtf8(value);
     EXPECT_EQ(fake::Count("PostMessage"), 0);
   }
 }
@@ -87,7 +87,7 @@ TEST_F(Delivery, KeystrokeModeWithoutSettlingActivatesPumpsTypes) {
   const auto actions = Actions();
   const std::vector<std::string> tail(actions.end() - 3, actions.end());
   EXPECT_EQ(tail, (std::vector<std::string>{"ActivateWindowByTitle(Oracle SQL*Plus)", "PumpPendingEvents()",
-                                            "SendKeystrokes(+{INSERT})"}));
+                                            "SendPasteKeys()"}));
 }
 
 TEST_F(Delivery, SettlingReactivatesEvery50msForOneSecondAndSleepsInBetween) {
@@ -97,7 +97,7 @@ TEST_F(Delivery, SettlingReactivatesEvery50msForOneSecondAndSleepsInBetween) {
   double firstActivation = -1, keystroke = -1;
   fake::State().onCall = [&](const std::string& c) {
     if (c.rfind("ActivateWindowByTitle", 0) == 0 && firstActivation < 0) firstActivation = fake::State().now;
-    if (c.rfind("SendKeystrokes", 0) == 0) keystroke = fake::State().now;
+    if (c.rfind("SendPasteKeys", 0) == 0) keystroke = fake::State().now;
   };
   DeliverToSqlPlus(u"x;\r\n", kOwn, true);
   EXPECT_GE(keystroke - firstActivation, 1.0);
@@ -111,7 +111,7 @@ TEST_F(Delivery, SettlingReactivatesEvery50msForOneSecondAndSleepsInBetween) {
     ASSERT_TRUE(wait > i && wait < next) << "no wait before activation " << next;
     EXPECT_LE(std::stod(calls[wait].substr(19)), 0.05);
   }
-  EXPECT_EQ(fake::Count("SendKeystrokes(+{INSERT})"), 1);
+  EXPECT_EQ(fake::Count("SendPasteKeys()"), 1);
 }
 
 TEST_F(Delivery, WindowOfAnotherClassIsFoundByTitleAlone) {
@@ -154,7 +154,7 @@ TEST_F(Delivery, FailedClipboardWritePastesNothing) {
   for (bool keystroke : {false, true}) {
     Active(keystroke ? u"yes" : u"no");
     DeliverToSqlPlus(u"", kOwn, false);
-    EXPECT_EQ(fake::Count("PostMessage") + fake::Count("SendKeystrokes") + fake::Count("ActivateWindowByTitle"), 0);
+    EXPECT_EQ(fake::Count("PostMessage") + fake::Count("SendPasteKeys") + fake::Count("ActivateWindowByTitle"), 0);
   }
 }
 
@@ -168,7 +168,7 @@ TEST_F(Delivery, KeystrokeWaitsBrieflyForAnActivationStillUnderWay) {
     if (c.rfind("WaitHandlingEvents", 0) == 0 && ++waits == 3) fake::State().foreground = kSqlPlus;
   };
   DeliverToSqlPlus(u"x;\r\n", kOwn, false);
-  EXPECT_EQ(fake::Count("SendKeystrokes(+{INSERT})"), 1);
+  EXPECT_EQ(fake::Count("SendPasteKeys()"), 1);
   EXPECT_EQ(fake::Count("PostMessage"), 0);
 }
 
@@ -179,7 +179,7 @@ TEST_F(Delivery, KeystrokeIsNeverTypedIntoAnotherProgram) {
   fake::State().foreground = 90;
   fake::State().activationFails = true;
   DeliverToSqlPlus(u"x;\r\n", kOwn, true);
-  EXPECT_EQ(fake::Count("SendKeystrokes"), 0);
+  EXPECT_EQ(fake::Count("SendPasteKeys"), 0);
   EXPECT_EQ(fake::Count("PostMessageW(77,273,201,0)"), 1);
 }
 
@@ -192,7 +192,7 @@ TEST_F(Delivery, AKeystrokeThatCannotGoOutBecomesThePasteCommand) {
     if (c.rfind("ActivateWindowByTitle", 0) == 0) fake::State().sqlPlusBusyUntil = fake::State().now + 5;
   };
   DeliverToSqlPlus(u"x;\r\n", kOwn, false);
-  EXPECT_EQ(fake::Count("SendKeystrokes"), 0);
+  EXPECT_EQ(fake::Count("SendPasteKeys"), 0);
   EXPECT_EQ(fake::Count("PostMessageW(77,273,201,0)"), 1);
   EXPECT_EQ(Pasted(), std::vector<std::u16string>{u"x;\r\n"});
 
@@ -203,7 +203,7 @@ TEST_F(Delivery, AKeystrokeThatCannotGoOutBecomesThePasteCommand) {
   Active(u"yes");
   fake::State().keystrokesRefused = true;
   DeliverToSqlPlus(u"x;\r\n", kOwn, true);
-  EXPECT_EQ(fake::Count("SendKeystrokes(+{INSERT})"), 1);
+  EXPECT_EQ(fake::Count("SendPasteKeys()"), 1);
   EXPECT_EQ(fake::Count("PostMessageW(77,273,201,0)"), 1);
   EXPECT_EQ(Pasted(), std::vector<std::u16string>{u"x;\r\n"});
 }
@@ -218,7 +218,7 @@ TEST_F(Delivery, AHungSqlPlusGetsThePasteCommandAndTheTurnIsHeldUntilItWakesAndR
     Active(keystroke ? u"yes" : u"no");
     fake::State().sqlPlusBusyUntil = fake::State().now + 20;
     const double took = Deliver(u"x;\r\n", true);
-    EXPECT_EQ(fake::Count("ActivateWindowByTitle") + fake::Count("SendKeystrokes"), 0) << keystroke;
+    EXPECT_EQ(fake::Count("ActivateWindowByTitle") + fake::Count("SendPasteKeys"), 0) << keystroke;
     EXPECT_EQ(fake::Count("PostMessageW(77,273,201,0)"), 1);
     EXPECT_EQ(Pasted(), std::vector<std::u16string>{u"x;\r\n"});
     EXPECT_GE(took, 20);
@@ -238,7 +238,7 @@ TEST_F(Delivery, SqlPlusClosingDuringTheSettlingWaitEndsQuietly) {
     }
   };
   DeliverToSqlPlus(u"x;\r\n", kOwn, true);
-  EXPECT_EQ(fake::Count("SendKeystrokes"), 0);
+  EXPECT_EQ(fake::Count("SendPasteKeys"), 0);
   EXPECT_EQ(fake::Count("PostMessageW(77,273,201,0)"), 1);  // the post to a gone window just fails
   EXPECT_EQ(fake::Count("Beep"), 0);  // (a refused post beeps: see below)
   EXPECT_EQ(fake::State().clipboard, u"x;\r\n");
@@ -250,7 +250,7 @@ TEST_F(Delivery, HeldShortcutKeysAreWaitedForBrieflyThenThePasteCommandGoesInste
   Active(u"yes");
   fake::State().modifierKeysUpAt = fake::State().now + 0.3;
   DeliverToSqlPlus(u"x;\r\n", kOwn, false);
-  EXPECT_EQ(fake::Count("SendKeystrokes(+{INSERT})"), 1);
+  EXPECT_EQ(fake::Count("SendPasteKeys()"), 1);
   EXPECT_GE(fake::Count("ModifierKeysDown()"), 2);
   EXPECT_EQ(fake::Count("PostMessage"), 0);
 
@@ -261,7 +261,7 @@ TEST_F(Delivery, HeldShortcutKeysAreWaitedForBrieflyThenThePasteCommandGoesInste
   fake::State().modifierKeysUpAt = 1e9;
   const double start = fake::State().now;
   DeliverToSqlPlus(u"x;\r\n", kOwn, true);
-  EXPECT_EQ(fake::Count("SendKeystrokes"), 0);
+  EXPECT_EQ(fake::Count("SendPasteKeys"), 0);
   EXPECT_EQ(fake::Count("PostMessageW(77,273,201,0)"), 1);
   EXPECT_LT(fake::State().now - start, 2.5);  // the settling second and at most one more
 }
@@ -276,7 +276,7 @@ TEST_F(Delivery, ARefusingOrHigherRightsSqlPlusGetsNothingAndTheUserHearsABeep) 
       DeliverToSqlPlus(u"x;\r\n", kOwn, true);
       // Only a post that the system then refuses is tried.
       EXPECT_EQ(fake::Count("PostMessage"), refusedOnly && !keystroke ? 1 : 0) << keystroke << refusedOnly;
-      EXPECT_EQ(fake::Count("SendKeystrokes") + fake::Count("ActivateWindowByTitle"), 0);
+      EXPECT_EQ(fake::Count("SendPasteKeys") + fake::Count("ActivateWindowByTitle"), 0);
       EXPECT_EQ(fake::Count("Beep()"), 1);
       EXPECT_EQ(fake::State().clipboard, u"x;\r\n");
     }
@@ -338,7 +338,7 @@ TEST_F(Delivery, TheTurnIsHeldUntilSqlPlusHasTakenThePasteOrNothingIsPending) {
       DeliverToSqlPlus(u"select 1;\r\n", kOwn, false);
       const double took = fake::State().now - handedOver;
       const std::string label = std::to_string(static_cast<int>(c.takes)) + (keystroke ? " keys" : " command");
-      EXPECT_EQ(fake::Count(keystroke ? "SendKeystrokes(+{INSERT})" : "PostMessageW(77,273,201,0)"), 1) << label;
+      EXPECT_EQ(fake::Count(keystroke ? "SendPasteKeys()" : "PostMessageW(77,273,201,0)"), 1) << label;
       EXPECT_EQ(Pasted(), c.pasted ? std::vector<std::u16string>{u"select 1;\r\n"} : std::vector<std::u16string>{})
           << label;
       const double grace = keystroke && c.takes == Takes::kNeverButAnswers ? 2 : 0;
@@ -375,7 +375,7 @@ TEST_F(Delivery, AReadByAnotherProgramIsNoProof) {
       // comes after the paste, and is told apart by its program.
       EXPECT_EQ(fake::Count("ClipboardOfferAgain(x;\r\n)"), keystroke ? 1 : 0) << label;
       if (keystroke) {
-        EXPECT_LT(fake::Find("ClipboardOfferAgain"), fake::Find("SendKeystrokes")) << label;
+        EXPECT_LT(fake::Find("ClipboardOfferAgain"), fake::Find("SendPasteKeys")) << label;
       }
       EXPECT_GE(fake::State().now - handedOver, busy ? 3 : 0) << label;
       EXPECT_GT(fake::State().offerReadsElsewhere, 0) << label;  // the history did read the last offer
@@ -403,7 +403,7 @@ TEST_F(Delivery, TheUsersNewerCopyIsNeverDestroyed) {
       int activations = 0;
       bool copied = false;
       fake::State().onCall = [&](const std::string& call) {
-        const bool due = afterThePaste ? call.rfind("WaitHandlingEvents", 0) == 0 && fake::Count("SendKeystrokes") > 0
+        const bool due = afterThePaste ? call.rfind("WaitHandlingEvents", 0) == 0 && fake::Count("SendPasteKeys") > 0
                                        : call.rfind("ActivateWindowByTitle", 0) == 0 && ++activations == 5;
         if (!due || copied) return;
         copied = true;
@@ -421,7 +421,7 @@ TEST_F(Delivery, TheUsersNewerCopyIsNeverDestroyed) {
         EXPECT_EQ(fake::State().clipboard, u"") << label;
         EXPECT_EQ(Pasted(), std::vector<std::u16string>{}) << label;
         EXPECT_EQ(fake::Count("Beep()"), 1) << label;
-        EXPECT_EQ(fake::Count("SendKeystrokes") + fake::Count("PostMessage"), afterThePaste ? 1 : 0) << label;
+        EXPECT_EQ(fake::Count("SendPasteKeys") + fake::Count("PostMessage"), afterThePaste ? 1 : 0) << label;
         EXPECT_EQ(fake::Count("ClipboardPutBack"), 0) << label;
         EXPECT_EQ(fake::Count("ClipboardOfferAgain"), 4) << label;  // three busy, then left alone
       } else {

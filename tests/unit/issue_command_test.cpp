@@ -160,7 +160,7 @@ TEST_F(IssueCommand, DeliversWithoutTheSettlingWait) {
   fake::State().ini[u"c:\\vorn3\\tovrin.ini"][u"sql plus"][u"active"] = u"yes";
   Issue(kBuiltIns, kTableListItem);
   EXPECT_EQ(fake::Count("ActivateWindowByTitle"), 1);
-  EXPECT_EQ(fake::Count("SendKeystrokes(+{INSERT})"), 1);
+  EXPECT_EQ(fake::Count("SendPasteKeys()"), 1);
   EXPECT_EQ(U8(fake::State().clipboard), "select * from tab;\r\n");
   EXPECT_TRUE(Closed());
 }
