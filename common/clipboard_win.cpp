@@ -1,23 +1,53 @@
 // The clipboard on Windows: plain (Unicode) text written, offered and read
-// within the one retry budget of clipboard_retry, never waiting on a hung
-// owner. The offer of a delivery is answered by a window of our own (see
-// ClipboardOffer in platform_ops.h, and delivery.cpp for what it proves).
+// within one small budget of tries, never waiting on a hung owner. The offer
+// of a delivery is answered by a window of our own (see ClipboardOffer in
+// clipboard.h, and delivery.cpp for what it proves).
 #include <windows.h>
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <string>
 
 #include "clipboard.h"
-#include "clipboard_retry.h"
 #include "waiting.h"
 #include "wide_win.h"
 #include "windows_and_keys.h"
 
 namespace {
 
-using clipboard_retry::Attempt;
+// The clipboard is shared by every program on the desktop: another one may
+// hold it open for a moment, and emptying it may fail while its previous
+// owner's process ends. An operation therefore tries again for a short
+// while, but never longer than this budget in all, whatever fails and
+// however often, with this pause between tries.
+constexpr double kBudgetSeconds = 0.25;
+constexpr double kPauseSeconds = 0.02;
+
+// What one try of a clipboard operation came to.
+enum class Attempt {
+  kDone,    // the operation succeeded
+  kAgain,   // it failed in a way that may pass (the clipboard was busy)
+  kGiveUp,  // it failed for good (for example, the owner does not answer)
+};
+
+// Calls `attempt` until it is done or gives up, within the budget: no try
+// starts after it. Between two tries only the messages sent to this thread
+// are handled: a program that holds the clipboard open and asks for our
+// offer's text waits for our answer, so the clipboard stays shut for as long
+// as we do not answer; no other handler of ours runs in the middle of a
+// clipboard operation. True when a try was done.
+bool WithinBudget(const std::function<Attempt()>& attempt) {
+  Attempt last = Attempt::kAgain;
+  WaitUntil(
+      [&attempt, &last] {
+        last = attempt();
+        return last != Attempt::kAgain;
+      },
+      kBudgetSeconds, kPauseSeconds, Messages::kSentOnly);
+  return last == Attempt::kDone;
+}
 
 // The offer of a delivery: its text (the caller's, which stays as it is
 // until ClipboardLetGo), the formats still to be handed over, and the
@@ -55,18 +85,6 @@ HWND ClipboardWindow() {
   g_window = CreateWindowExW(0, kClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr), nullptr);
   return g_window;
 }
-
-// The pause between two tries handles the messages sent to this thread: a
-// program that holds the clipboard open and asks for our offer's text waits
-// for our answer, so the clipboard stays shut for as long as we sleep.
-void PauseSeconds(double seconds) {
-  MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(seconds * 1000.0 + 0.5), QS_SENDMESSAGE, 0);
-  MSG message;
-  PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-}
-
-// Clipboard operations keep trying within the one budget of clipboard_retry.
-const clipboard_retry::Clock kClipboardClock = {MonotonicSeconds, PauseSeconds};
 
 // Emptying the clipboard tells its owner and waits for it; reading a text
 // that the owner renders only on demand asks the owner and waits for the
@@ -202,10 +220,9 @@ void Render(UINT format) {
 // still own it, so that nobody's newer content is overwritten.
 void RenderWhatIsDue() {
   if (!g_offer.unicodeDue && !g_offer.ansiDue) return;
-  const double end = MonotonicSeconds() + clipboard_retry::kBudgetSeconds;
-  while (!OpenClipboard(g_window)) {
-    if (MonotonicSeconds() > end) return;
-    PauseSeconds(clipboard_retry::kPauseSeconds);
+  // Sent messages only, as between any two tries (see WithinBudget).
+  if (!WaitUntil([] { return OpenClipboard(g_window) != FALSE; }, kBudgetSeconds, kPauseSeconds, Messages::kSentOnly)) {
+    return;
   }
   if (GetClipboardOwner() == g_window) {
     if (g_offer.unicodeDue) Render(CF_UNICODETEXT);
@@ -292,29 +309,27 @@ struct Change {
 
 ClipboardChange Apply(Change& change) {
   bool leftAlone = false;
-  const bool done = clipboard_retry::RunWithinBudget(
-      [&change, &leftAlone] {
-        const Attempt opened = OpenClipboardUnlessOwnerHung();
-        leftAlone = opened == Attempt::kGiveUp;  // its owner does not answer
-        if (opened != Attempt::kDone) return opened;
-        // Taken aside once: a later try finds our own emptied clipboard.
-        const bool theirs = change.inPlaceOfOffer && !g_offer.onClipboard;
-        if (theirs && change.offer != nullptr && !change.took) change.took = TakeTextAside(change.taken);
-        leftAlone = theirs && !change.took;
-        Attempt result = Attempt::kGiveUp;
-        if (!leftAlone) {
-          // On success the clipboard owns the memory. The locale goes first:
-          // when the text then fails, `memory` is still ours for the next try.
-          const bool put = EmptyClipboard() && (change.offer != nullptr
-                                                    ? PutOffer(*change.offer)
-                                                    : PutLocale(change.locale) &&
-                                                          SetClipboardData(CF_UNICODETEXT, change.memory) != nullptr);
-          result = put ? Attempt::kDone : Attempt::kAgain;
-        }
-        CloseClipboard();
-        return result;
-      },
-      kClipboardClock);
+  const bool done = WithinBudget([&change, &leftAlone] {
+    const Attempt opened = OpenClipboardUnlessOwnerHung();
+    leftAlone = opened == Attempt::kGiveUp;  // its owner does not answer
+    if (opened != Attempt::kDone) return opened;
+    // Taken aside once: a later try finds our own emptied clipboard.
+    const bool theirs = change.inPlaceOfOffer && !g_offer.onClipboard;
+    if (theirs && change.offer != nullptr && !change.took) change.took = TakeTextAside(change.taken);
+    leftAlone = theirs && !change.took;
+    Attempt result = Attempt::kGiveUp;
+    if (!leftAlone) {
+      // On success the clipboard owns the memory. The locale goes first:
+      // when the text then fails, `memory` is still ours for the next try.
+      const bool put = EmptyClipboard() &&
+                       (change.offer != nullptr
+                            ? PutOffer(*change.offer)
+                            : PutLocale(change.locale) && SetClipboardData(CF_UNICODETEXT, change.memory) != nullptr);
+      result = put ? Attempt::kDone : Attempt::kAgain;
+    }
+    CloseClipboard();
+    return result;
+  });
   return done ? ClipboardChange::kDone : leftAlone ? ClipboardChange::kLeftAlone : ClipboardChange::kBusy;
 }
 
@@ -338,15 +353,13 @@ bool ClipboardSetText(const std::u16string& text) {
 
 bool ClipboardGetText(std::u16string& out) {
   out.clear();
-  return clipboard_retry::RunWithinBudget(
-      [&out] {
-        const Attempt opened = OpenClipboardUnlessOwnerHung();
-        if (opened != Attempt::kDone) return opened;
-        const bool read = ReadOpenClipboard(out);
-        CloseClipboard();
-        return read ? Attempt::kDone : Attempt::kGiveUp;
-      },
-      kClipboardClock);
+  return WithinBudget([&out] {
+    const Attempt opened = OpenClipboardUnlessOwnerHung();
+    if (opened != Attempt::kDone) return opened;
+    const bool read = ReadOpenClipboard(out);
+    CloseClipboard();
+    return read ? Attempt::kDone : Attempt::kGiveUp;
+  });
 }
 
 bool ClipboardOffer(const std::u16string& text) {

@@ -1,6 +1,6 @@
 #include "delivery.h"
 
-#include <algorithm>
+#include <limits>
 #include <vector>
 
 #include "boxes.h"
@@ -56,27 +56,20 @@ bool SqlPlusInFront(WindowHandle sqlPlus) {
 }
 
 // Activation may take effect a little after the call (it does under Wine);
-// handle events until SQL*Plus is in front, for a short while at most.
+// handle events until SQL*Plus is in front, for a short while at most. All
+// messages: our own window takes its deactivation meanwhile.
 bool WaitForSqlPlusInFront(WindowHandle sqlPlus) {
-  const double start = MonotonicSeconds();
-  while (!SqlPlusInFront(sqlPlus)) {
-    if (MonotonicSeconds() > start + kFrontWaitSeconds) return false;
-    WaitHandlingEvents(kFrontPollSeconds);
-  }
-  return true;
+  return WaitUntil([sqlPlus] { return SqlPlusInFront(sqlPlus); }, kFrontWaitSeconds, kFrontPollSeconds, Messages::kAll);
 }
 
 // SendInput does not release the keys the user holds: Shift+Insert typed
 // while Ctrl or Alt is still down (tovrin is started by Ctrl+Alt+Q) arrives
 // as Ctrl+Alt+Shift+Insert, which pastes nothing. True once they are up;
-// false when they stay down for a second.
+// false when they stay down for a second. All messages are handled
+// meanwhile, as in every wait of the delivery: a reader of our offer (see
+// below) is answered whenever it comes, and our window stays alive.
 bool ModifierKeysReleased() {
-  const double start = MonotonicSeconds();
-  while (ModifierKeysDown()) {
-    if (MonotonicSeconds() > start + kModifierWaitSeconds) return false;
-    WaitHandlingEvents(kModifierPollSeconds);
-  }
-  return true;
+  return WaitUntil([] { return !ModifierKeysDown(); }, kModifierWaitSeconds, kModifierPollSeconds, Messages::kAll);
 }
 
 // How the delivery knows that SQL*Plus has taken its paste.
@@ -148,15 +141,16 @@ struct UsersCopy {
 };
 
 // Changes the clipboard in place of our offer, trying again for a while
-// (handling messages meanwhile) while another program holds it.
+// (handling all messages meanwhile) while another program holds it.
 template <typename Change>
 ClipboardChange Patiently(Change change) {
-  const double end = MonotonicSeconds() + kClipboardPatienceSeconds;
-  ClipboardChange result = change();
-  while (result == ClipboardChange::kBusy && MonotonicSeconds() < end) {
-    WaitHandlingEvents(kAskAgainSeconds);
-    result = change();
-  }
+  ClipboardChange result = ClipboardChange::kBusy;
+  WaitUntil(
+      [&change, &result] {
+        result = change();
+        return result != ClipboardChange::kBusy;
+      },
+      kClipboardPatienceSeconds, kAskAgainSeconds, Messages::kAll);
   return result;
 }
 
@@ -184,37 +178,38 @@ bool ReadyForPaste(const std::u16string& text, WindowHandle sqlPlus, UsersCopy& 
 
 // Waits, asleep and handling messages, until SQL*Plus has taken the paste
 // handed over (by keys when `byKeys`) or nothing is pending any more (see
-// above).
+// above): as long as that takes. All messages are handled: the read is
+// answered by our window, and the user's copy is noticed there.
 void WaitUntilPasteTaken(WindowHandle sqlPlus, bool byKeys, const std::u16string& text, UsersCopy& copy) {
   const double keysArrived = byKeys ? MonotonicSeconds() + kKeysOnTheirWaySeconds : 0;
   bool offered = true;  // our text is on the clipboard to be read
   int answers = 0;
-  for (;;) {
-    const OfferNews news = ClipboardOfferNews(sqlPlus);
-    if (offered && news.reads > news.readsElsewhere) return;  // SQL*Plus read it
-    if (offered && !news.onClipboard) {
-      // The user copied something while the paste is pending: ours again
-      // for it, or, when theirs is more than text, theirs stays (and no
-      // earlier copy kept aside may replace it).
-      answers = 0;
-      if (OfferAgain(text, copy) == ClipboardChange::kDone) continue;
-      Beep();
-      copy.kept = false;
-      offered = false;
+  // True once the paste is taken; false to sleep kAskAgainSeconds first.
+  const auto taken = [&] {
+    for (;;) {  // without a sleep while SQL*Plus answers
+      const OfferNews news = ClipboardOfferNews(sqlPlus);
+      if (offered && news.reads > news.readsElsewhere) return true;  // SQL*Plus read it
+      if (offered && !news.onClipboard) {
+        // The user copied something while the paste is pending: ours again
+        // for it, or, when theirs is more than text, theirs stays (and no
+        // earlier copy kept aside may replace it).
+        answers = 0;
+        if (OfferAgain(text, copy) == ClipboardChange::kDone) continue;
+        Beep();
+        copy.kept = false;
+        offered = false;
+      }
+      if (MonotonicSeconds() < keysArrived) return false;
+      const WindowReply reply = AskWindow(sqlPlus);
+      if (reply == WindowReply::kRefused) return true;  // nothing we send reaches it
+      if (reply != WindowReply::kAnswered) {
+        answers = 0;
+        return false;
+      }
+      if (++answers >= kAnswersInARow) return true;
     }
-    if (MonotonicSeconds() < keysArrived) {
-      WaitHandlingEvents(kAskAgainSeconds);
-      continue;
-    }
-    const WindowReply reply = AskWindow(sqlPlus);
-    if (reply == WindowReply::kRefused) return;  // nothing we send reaches it
-    if (reply == WindowReply::kAnswered) {
-      if (++answers >= kAnswersInARow) return;
-    } else {
-      answers = 0;
-      WaitHandlingEvents(kAskAgainSeconds);
-    }
-  }
+  };
+  WaitUntil(taken, std::numeric_limits<double>::infinity(), kAskAgainSeconds, Messages::kAll);
 }
 
 // Pastes the text into SQL*Plus: by the keys when `byKeys` and they go
@@ -244,18 +239,21 @@ bool SqlPlusCaughtUp(WindowHandle sqlPlus) { return WindowAnswers(sqlPlus) && Sq
 
 // Activates a window and handles the events that follow; with `settle`, keeps
 // it in front for a second (on a monotonic clock, so the wait ends on time
-// also across midnight), activating it again every 50 ms and sleeping in
-// between.
+// also across midnight), activating it again after each 50 ms asleep, all
+// messages handled meanwhile.
 template <typename Activate>
 void BringForward(Activate activate, bool settle) {
   activate();
   PumpPendingEvents();
   if (!settle) return;
-  const double end = MonotonicSeconds() + kSettleSeconds;
-  for (double now = MonotonicSeconds(); now < end; now = MonotonicSeconds()) {
-    WaitHandlingEvents(std::min(kReactivateSeconds, end - now));
-    activate();
-  }
+  bool asleep = false;  // the first call comes before the first sleep
+  WaitUntil(
+      [&activate, &asleep] {
+        if (asleep) activate();
+        asleep = true;
+        return false;
+      },
+      kSettleSeconds, kReactivateSeconds, Messages::kAll);
 }
 
 void PasteByKeystroke(WindowHandle sqlPlus, bool settle, const std::u16string& text, WindowHandle ownWindow) {

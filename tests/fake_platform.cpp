@@ -536,10 +536,10 @@ bool RunsWithHigherRights(WindowHandle window) {
   return std::find(higher.begin(), higher.end(), window) != higher.end();
 }
 
-void WaitHandlingEvents(double seconds) {
+void SleepHandling(double seconds, Messages) {
   char shown[32];
   std::snprintf(shown, sizeof shown, "%g", seconds);
-  fake::Record(std::string("WaitHandlingEvents(") + shown + ")");
+  fake::Record(std::string("SleepHandling(") + shown + ")");
   State().now += seconds;
   fake::SqlPlusRuns();
 }

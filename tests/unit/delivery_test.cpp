@@ -107,9 +107,9 @@ TEST_F(Delivery, SettlingReactivatesEvery50msForOneSecondAndSleepsInBetween) {
   const auto& calls = fake::State().calls;
   for (int i = fake::Find("ActivateWindowByTitle"), next; (next = fake::Find("ActivateWindowByTitle", i + 1)) >= 0;
        i = next) {
-    const int wait = fake::Find("WaitHandlingEvents(", i);
+    const int wait = fake::Find("SleepHandling(", i);
     ASSERT_TRUE(wait > i && wait < next) << "no wait before activation " << next;
-    EXPECT_LE(std::stod(calls[wait].substr(19)), 0.05);
+    EXPECT_LE(std::stod(calls[wait].substr(14)), 0.05);
   }
   EXPECT_EQ(fake::Count("SendPasteKeys()"), 1);
 }
@@ -165,7 +165,7 @@ TEST_F(Delivery, KeystrokeWaitsBrieflyForAnActivationStillUnderWay) {
   int waits = 0;
   fake::State().onCall = [&](const std::string& c) {
     // ...but it lands later.
-    if (c.rfind("WaitHandlingEvents", 0) == 0 && ++waits == 3) fake::State().foreground = kSqlPlus;
+    if (c.rfind("SleepHandling", 0) == 0 && ++waits == 3) fake::State().foreground = kSqlPlus;
   };
   DeliverToSqlPlus(u"x;\r\n", kOwn, false);
   EXPECT_EQ(fake::Count("SendPasteKeys()"), 1);
@@ -403,7 +403,7 @@ TEST_F(Delivery, TheUsersNewerCopyIsNeverDestroyed) {
       int activations = 0;
       bool copied = false;
       fake::State().onCall = [&](const std::string& call) {
-        const bool due = afterThePaste ? call.rfind("WaitHandlingEvents", 0) == 0 && fake::Count("SendPasteKeys") > 0
+        const bool due = afterThePaste ? call.rfind("SleepHandling", 0) == 0 && fake::Count("SendPasteKeys") > 0
                                        : call.rfind("ActivateWindowByTitle", 0) == 0 && ++activations == 5;
         if (!due || copied) return;
         copied = true;

@@ -1,7 +1,6 @@
 // The Windows check program's report, helpers and test window.
 #include "check.h"
 
-#include "newer_windows_win.h"
 #include "text.h"
 #include "waiting.h"
 #include "wide_win.h"
@@ -72,14 +71,8 @@ std::string Num(long long value) { return std::to_string(value); }
 
 std::u16string Text(HWND window) { return WindowTitle(wide::FromHwnd(window)); }
 
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
-  const ULONGLONG deadline = newer_windows::TickCount64() + timeoutMs;
-  for (;;) {
-    if (condition()) return true;
-    if (newer_windows::TickCount64() > deadline) return false;
-    PumpPendingEvents();
-    Sleep(20);
-  }
+bool Eventually(const std::function<bool()>& condition, double seconds) {
+  return WaitUntil(condition, seconds, kPollSeconds, Messages::kAll);
 }
 
 std::u16string TempDirectory() {
@@ -142,5 +135,5 @@ bool RegisterProbeClass() {
 
 bool Front(HWND window) {
   SetForegroundWindow(window);
-  return WaitUntil([window] { return GetForegroundWindow() == window && GetActiveWindow() == window; });
+  return Eventually([window] { return GetForegroundWindow() == window && GetActiveWindow() == window; });
 }

@@ -389,10 +389,7 @@ bool ReadInAnotherProcess(std::string& ansi, std::u16string& unicode) {
                       &process)) {
     return false;
   }
-  const double end = MonotonicSeconds() + kWaitMs / 1000.0;
-  while (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT && MonotonicSeconds() < end) {
-    WaitHandlingEvents(0.05);
-  }
+  Eventually([&process] { return WaitForSingleObject(process.hProcess, 0) != WAIT_TIMEOUT; });
   DWORD code = 1;
   GetExitCodeProcess(process.hProcess, &code);
   CloseHandle(process.hThread);

@@ -37,25 +37,25 @@ double ThreadCpuSeconds() {
 void CheckModifierKeys(HWND main) {
   Check check{"modifier_keys_down", {}, {}};
   Expect(check, Front(main), "test window not in front");
-  Expect(check, WaitUntil([] { return !ModifierKeysDown(); }), "a key is down before the check");
+  Expect(check, Eventually([] { return !ModifierKeysDown(); }), "a key is down before the check");
   SendKey(VK_CONTROL, false);
-  Expect(check, WaitUntil([] { return ModifierKeysDown(); }, 5000), "Ctrl held down not seen");
+  Expect(check, Eventually([] { return ModifierKeysDown(); }, 5), "Ctrl held down not seen");
   SendKey(VK_CONTROL, true);
-  Expect(check, WaitUntil([] { return !ModifierKeysDown(); }, 5000), "Ctrl still seen down after its release");
+  Expect(check, Eventually([] { return !ModifierKeysDown(); }, 5), "Ctrl still seen down after its release");
   Finish(check);
 }
 
 // The wait sleeps: it handles a message that arrives, lasts its time, and
 // a quit request waiting meanwhile neither wakes it over and over nor gets
 // lost.
-void CheckWaitHandlingEvents(HWND main) {
-  Check check{"wait_handling_events", {}, {}};
+void CheckWaitHandlingMessages(HWND main) {
+  Check check{"wait_handling_messages", {}, {}};
   const int probes = g_probe.probes;
   PostMessageW(main, kProbeMessage, 5, 6);
   PostQuitMessage(3);
   const double cpu0 = ThreadCpuSeconds();
   const double t0 = MonotonicSeconds();
-  WaitHandlingEvents(0.5);
+  WaitUntil([] { return false; }, 0.5, 0.5, Messages::kAll);
   const double waited = MonotonicSeconds() - t0;
   const double cpu = std::max(0.0, ThreadCpuSeconds() - cpu0);
   Expect(check, g_probe.probes == probes + 1, "the posted message was not handled");
@@ -66,7 +66,7 @@ void CheckWaitHandlingEvents(HWND main) {
          "the quit request did not survive the wait");
   Finish(check);
   char info[120];
-  std::snprintf(info, sizeof info, "info wait_handling_events: 0.5 s took %.3f s, %.3f s of processor", waited, cpu);
+  std::snprintf(info, sizeof info, "info wait_handling_messages: 0.5 s took %.3f s, %.3f s of processor", waited, cpu);
   Emit(info);
 }
 
@@ -218,16 +218,16 @@ void CheckActivation(HWND main) {
   Expect(check, exact && longer, "could not create the windows");
   Expect(check, Front(main), "test window not in front to begin with");
   Expect(check, ActivateWindowByTitle(u"VornCheck 前面"), "exact title: failed");
-  Expect(check, WaitUntil([exact] { return GetForegroundWindow() == exact; }),
+  Expect(check, Eventually([exact] { return GetForegroundWindow() == exact; }),
          "exact title: window in front is " + Show(Text(GetForegroundWindow())));
   Expect(check, ActivateWindowByTitle(u"VornCheck 前面 そ"), "prefix: failed");
-  Expect(check, WaitUntil([longer] { return GetForegroundWindow() == longer; }),
+  Expect(check, Eventually([longer] { return GetForegroundWindow() == longer; }),
          "prefix: window in front is " + Show(Text(GetForegroundWindow())));
   // A minimised window is restored.
   ShowWindow(exact, SW_MINIMIZE);
-  WaitUntil([exact] { return IsIconic(exact) != FALSE; });
+  Eventually([exact] { return IsIconic(exact) != FALSE; });
   Expect(check, ActivateWindowByTitle(u"VornCheck 前面"), "minimised: failed");
-  Expect(check, WaitUntil([exact] { return !IsIconic(exact) && GetForegroundWindow() == exact; }),
+  Expect(check, Eventually([exact] { return !IsIconic(exact) && GetForegroundWindow() == exact; }),
          "minimised window not restored and in front");
   // Hidden windows do not count.
   ShowWindow(longer, SW_HIDE);
@@ -255,7 +255,7 @@ void CheckKeystrokes(HWND main) {
   Expect(check, Front(main), "test window not in front");
   SetFocus(edit);
   Expect(check, SendPasteKeys(), "Shift+Insert reported failure");
-  const bool arrived = WaitUntil([edit, &pasted] { return Text(edit) == pasted; });
+  const bool arrived = Eventually([edit, &pasted] { return Text(edit) == pasted; });
   Expect(check, arrived, "edit field holds " + Show(Text(edit)));
   PumpPendingEvents();
   Expect(check, (GetKeyState(VK_SHIFT) & 0x8000) == 0, "Shift still down");
@@ -263,7 +263,7 @@ void CheckKeystrokes(HWND main) {
   Finish(check);
 
   CheckModifierKeys(main);
-  CheckWaitHandlingEvents(main);
+  CheckWaitHandlingMessages(main);
   CheckAskWindow(main);
   CheckDeliveryTurn();
 }
