@@ -6,11 +6,11 @@
 
 #include <cstdint>
 #include <cstring>
-#include <functional>
 #include <new>
 #include <string>
 
 #include "clipboard.h"
+#include "handles_win.h"
 #include "waiting.h"
 #include "wide_win.h"
 #include "windows_and_keys.h"
@@ -38,7 +38,8 @@ enum class Attempt {
 // offer's text waits for our answer, so the clipboard stays shut for as long
 // as we do not answer; no other handler of ours runs in the middle of a
 // clipboard operation. True when a try was done.
-bool WithinBudget(const std::function<Attempt()>& attempt) {
+template <typename Try>
+bool WithinBudget(Try attempt) {
   Attempt last = Attempt::kAgain;
   WaitUntil(
       [&attempt, &last] {
@@ -105,69 +106,78 @@ bool OwnerHung(HWND owner) {
   return AskWindow(wide::FromHwnd(owner)) == WindowReply::kHung;
 }
 
+// The clipboard, opened by this program (OpenClipboard) and closed when this
+// goes.
+class OpenedClipboard {
+ public:
+  OpenedClipboard() = default;
+  OpenedClipboard(const OpenedClipboard&) = delete;
+  OpenedClipboard& operator=(const OpenedClipboard&) = delete;
+  ~OpenedClipboard() {
+    if (open_) CloseClipboard();
+  }
+  bool Open(HWND window) {
+    if (!open_) open_ = OpenClipboard(window) != FALSE;
+    return open_;
+  }
+
+ private:
+  bool open_ = false;
+};
+
 // Opens the clipboard unless its owner is hung.
-Attempt OpenClipboardUnlessOwnerHung() {
+Attempt OpenClipboardUnlessOwnerHung(OpenedClipboard& clipboard) {
   HWND owner = GetClipboardOwner();
   if (OwnerHung(owner)) return Attempt::kGiveUp;
-  if (!OpenClipboard(ClipboardWindow())) return Attempt::kAgain;
+  if (!clipboard.Open(ClipboardWindow())) return Attempt::kAgain;
   HWND now = GetClipboardOwner();
-  if (now != owner && OwnerHung(now)) {
-    CloseClipboard();
-    return Attempt::kGiveUp;
-  }
-  return Attempt::kDone;
+  return now != owner && OwnerHung(now) ? Attempt::kGiveUp : Attempt::kDone;
 }
 
 // Reads the open clipboard's Unicode text into `out`: true with the empty
 // text when it holds none, false when the text is there but cannot be read.
 bool ReadOpenClipboard(std::u16string& out) {
   if (!IsClipboardFormatAvailable(CF_UNICODETEXT)) return true;
-  HANDLE data = GetClipboardData(CF_UNICODETEXT);
-  if (data == nullptr) return false;
-  const wchar_t* units = static_cast<const wchar_t*>(GlobalLock(data));
-  if (units == nullptr) return false;
-  bool done = false;
-  const SIZE_T limit = GlobalSize(data) / sizeof(wchar_t);
+  const GlobalLocked<const wchar_t> units(GetClipboardData(CF_UNICODETEXT));
+  if (units.Get() == nullptr) return false;
+  const SIZE_T limit = units.Size() / sizeof(wchar_t);
   SIZE_T length = 0;
-  while (length < limit && units[length] != L'\0') ++length;
+  while (length < limit && units.Get()[length] != L'\0') ++length;
   try {
-    out = wide::FromWide(units, static_cast<std::size_t>(length));
-    done = true;
+    out = wide::FromWide(units.Get(), static_cast<std::size_t>(length));
+    return true;
   } catch (const std::bad_alloc&) {  // too large to copy: a failed read, never a crash
     out.clear();
+    return false;
   }
-  GlobalUnlock(data);
-  return done;
 }
 
 // A moveable memory block holding `size` bytes of `data` and then
-// `terminator` zero bytes; nullptr when there is no memory for it.
-HGLOBAL BlockOf(const void* data, SIZE_T size, SIZE_T terminator) {
-  if (size > SIZE_MAX - terminator) return nullptr;
-  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size + terminator);
-  if (memory == nullptr) return nullptr;
-  char* target = static_cast<char*>(GlobalLock(memory));
-  if (target == nullptr) {
-    GlobalFree(memory);
-    return nullptr;
-  }
-  if (size != 0) std::memcpy(target, data, size);
-  std::memset(target + size, 0, terminator);
-  GlobalUnlock(memory);
+// `terminator` zero bytes; none when there is no memory for it.
+GlobalMemory BlockOf(const void* data, SIZE_T size, SIZE_T terminator) {
+  if (size > SIZE_MAX - terminator) return GlobalMemory();
+  GlobalMemory memory(GlobalAlloc(GMEM_MOVEABLE, size + terminator));
+  const GlobalLocked<char> target(memory.Get());
+  if (target.Get() == nullptr) return GlobalMemory();
+  if (size != 0) std::memcpy(target.Get(), data, size);
+  std::memset(target.Get() + size, 0, terminator);
   return memory;
 }
 
-HGLOBAL UnicodeBlock(const std::u16string& text) {
-  if (text.size() >= SIZE_MAX / sizeof(wchar_t)) return nullptr;
+GlobalMemory UnicodeBlock(const std::u16string& text) {
+  if (text.size() >= SIZE_MAX / sizeof(wchar_t)) return GlobalMemory();
   return BlockOf(text.data(), text.size() * sizeof(wchar_t), sizeof(wchar_t));
 }
 
-// Puts `memory` on the open clipboard as `format`; frees it when that fails.
-bool Put(UINT format, HGLOBAL memory) {
-  if (memory != nullptr && SetClipboardData(format, memory) != nullptr) return true;
-  if (memory != nullptr) GlobalFree(memory);
-  return false;
+// Puts `memory` on the open clipboard as `format`, which then owns it; when
+// that fails, `memory` keeps it (a block made for the call is then freed).
+bool Put(UINT format, GlobalMemory& memory) {
+  if (!memory.Valid() || SetClipboardData(format, memory.Get()) == nullptr) return false;
+  memory.Release();
+  return true;
 }
+
+bool Put(UINT format, GlobalMemory&& memory) { return Put(format, memory); }
 
 // SQL*Plus reads the clipboard as ANSI text (CF_TEXT), which the system
 // makes from the Unicode text when it is asked for, in the code page of the
@@ -191,15 +201,15 @@ bool AnsiOfItsOwn() {
          codePage != GetACP();
 }
 
-HGLOBAL AnsiBlock(const std::u16string& text) {
+GlobalMemory AnsiBlock(const std::u16string& text) {
   const int units = text.size() <= 0x3fffffff ? static_cast<int>(text.size()) : -1;
-  if (units < 0) return nullptr;
+  if (units < 0) return GlobalMemory();
   const int bytes = units == 0 ? 0 : WideCharToMultiByte(CP_ACP, 0, wide::Ptr(text), units, nullptr, 0, nullptr, nullptr);
-  HGLOBAL memory = BlockOf(nullptr, 0, static_cast<SIZE_T>(bytes) + 1);
-  char* target = memory != nullptr ? static_cast<char*>(GlobalLock(memory)) : nullptr;
-  if (target == nullptr) return memory;
-  WideCharToMultiByte(CP_ACP, 0, wide::Ptr(text), units, target, bytes, nullptr, nullptr);
-  GlobalUnlock(memory);
+  GlobalMemory memory = BlockOf(nullptr, 0, static_cast<SIZE_T>(bytes) + 1);
+  const GlobalLocked<char> target(memory.Get());
+  if (target.Get() != nullptr) {
+    WideCharToMultiByte(CP_ACP, 0, wide::Ptr(text), units, target.Get(), bytes, nullptr, nullptr);
+  }
   return memory;
 }
 
@@ -220,15 +230,15 @@ void Render(UINT format) {
 // still own it, so that nobody's newer content is overwritten.
 void RenderWhatIsDue() {
   if (!g_offer.unicodeDue && !g_offer.ansiDue) return;
+  OpenedClipboard clipboard;
   // Sent messages only, as between any two tries (see WithinBudget).
-  if (!WaitUntil([] { return OpenClipboard(g_window) != FALSE; }, kBudgetSeconds, kPauseSeconds, Messages::kSentOnly)) {
+  if (!WaitUntil([&clipboard] { return clipboard.Open(g_window); }, kBudgetSeconds, kPauseSeconds,
+                 Messages::kSentOnly) ||
+      GetClipboardOwner() != g_window) {
     return;
   }
-  if (GetClipboardOwner() == g_window) {
-    if (g_offer.unicodeDue) Render(CF_UNICODETEXT);
-    if (g_offer.ansiDue) Render(CF_TEXT);
-  }
-  CloseClipboard();
+  if (g_offer.unicodeDue) Render(CF_UNICODETEXT);
+  if (g_offer.ansiDue) Render(CF_TEXT);
 }
 
 LRESULT CALLBACK ClipboardWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -285,12 +295,8 @@ bool TakeTextAside(ClipboardText& out) {
   }
   if (!ReadOpenClipboard(out.text)) return false;
   out.locale = 0;
-  HANDLE data = GetClipboardData(CF_LOCALE);
-  const void* locale = data != nullptr ? GlobalLock(data) : nullptr;
-  if (locale != nullptr) {
-    if (GlobalSize(data) >= sizeof(LCID)) std::memcpy(&out.locale, locale, sizeof(LCID));
-    GlobalUnlock(data);
-  }
+  const GlobalLocked<const void> locale(GetClipboardData(CF_LOCALE));
+  if (locale.Get() != nullptr && locale.Size() >= sizeof(LCID)) std::memcpy(&out.locale, locale.Get(), sizeof(LCID));
   return true;
 }
 
@@ -300,7 +306,7 @@ bool TakeTextAside(ClipboardText& out) {
 // an offer, in place of text only, which is then `taken` aside.
 struct Change {
   const std::u16string* offer;
-  HGLOBAL memory;
+  GlobalMemory memory;
   LCID locale;
   bool inPlaceOfOffer;
   ClipboardText taken;
@@ -310,7 +316,8 @@ struct Change {
 ClipboardChange Apply(Change& change) {
   bool leftAlone = false;
   const bool done = WithinBudget([&change, &leftAlone] {
-    const Attempt opened = OpenClipboardUnlessOwnerHung();
+    OpenedClipboard clipboard;
+    const Attempt opened = OpenClipboardUnlessOwnerHung(clipboard);
     leftAlone = opened == Attempt::kGiveUp;  // its owner does not answer
     if (opened != Attempt::kDone) return opened;
     // Taken aside once: a later try finds our own emptied clipboard.
@@ -319,15 +326,13 @@ ClipboardChange Apply(Change& change) {
     leftAlone = theirs && !change.took;
     Attempt result = Attempt::kGiveUp;
     if (!leftAlone) {
-      // On success the clipboard owns the memory. The locale goes first:
-      // when the text then fails, `memory` is still ours for the next try.
+      // The locale goes first: when the text then fails, `memory` is still
+      // ours for the next try.
       const bool put = EmptyClipboard() &&
-                       (change.offer != nullptr
-                            ? PutOffer(*change.offer)
-                            : PutLocale(change.locale) && SetClipboardData(CF_UNICODETEXT, change.memory) != nullptr);
+                       (change.offer != nullptr ? PutOffer(*change.offer)
+                                                : PutLocale(change.locale) && Put(CF_UNICODETEXT, change.memory));
       result = put ? Attempt::kDone : Attempt::kAgain;
     }
-    CloseClipboard();
     return result;
   });
   return done ? ClipboardChange::kDone : leftAlone ? ClipboardChange::kLeftAlone : ClipboardChange::kBusy;
@@ -339,10 +344,7 @@ ClipboardChange Apply(Change& change) {
 // the whole sequence is tried again, within the budget.
 ClipboardChange WriteText(const std::u16string& text, LCID locale, bool inPlaceOfOffer) {
   Change change = {nullptr, UnicodeBlock(text), locale, inPlaceOfOffer, {}, false};
-  if (change.memory == nullptr) return ClipboardChange::kBusy;
-  const ClipboardChange result = Apply(change);
-  if (result != ClipboardChange::kDone) GlobalFree(change.memory);
-  return result;
+  return change.memory.Valid() ? Apply(change) : ClipboardChange::kBusy;
 }
 
 }  // namespace
@@ -354,21 +356,20 @@ bool ClipboardSetText(const std::u16string& text) {
 bool ClipboardGetText(std::u16string& out) {
   out.clear();
   return WithinBudget([&out] {
-    const Attempt opened = OpenClipboardUnlessOwnerHung();
+    OpenedClipboard clipboard;
+    const Attempt opened = OpenClipboardUnlessOwnerHung(clipboard);
     if (opened != Attempt::kDone) return opened;
-    const bool read = ReadOpenClipboard(out);
-    CloseClipboard();
-    return read ? Attempt::kDone : Attempt::kGiveUp;
+    return ReadOpenClipboard(out) ? Attempt::kDone : Attempt::kGiveUp;
   });
 }
 
 bool ClipboardOffer(const std::u16string& text) {
-  Change change = {&text, nullptr, 0, false, {}, false};
+  Change change = {&text, GlobalMemory(), 0, false, {}, false};
   return Apply(change) == ClipboardChange::kDone;
 }
 
 ClipboardChange ClipboardOfferAgain(const std::u16string& text, ClipboardText& aside, bool& keptAside) {
-  Change change = {&text, nullptr, 0, true, {}, false};
+  Change change = {&text, GlobalMemory(), 0, true, {}, false};
   const ClipboardChange result = Apply(change);
   if (result == ClipboardChange::kDone && change.took) {
     aside.text.swap(change.taken.text);

@@ -5,7 +5,7 @@
 // tests link a fake.
 #pragma once
 
-#include <cstddef>
+#include <functional>
 #include <vector>
 
 #include "console_choice.h"
@@ -25,20 +25,19 @@ std::vector<ConsoleProcess> FindConsoleProcesses(ConsoleProgram program);
 // window or cloaked.
 std::vector<TopWindow> VisibleTopWindows();
 
-// Attaches this program to the console of `process` (leaving any console of
-// its own first) and opens that console's input. The console's control events
-// (Ctrl+C, Ctrl+Break) are ignored while attached. False, and not attached,
-// when the process has ended, its id now belongs to another process, or its
-// console cannot be attached or opened.
-bool AttachToConsoleOf(const ConsoleProcess& process);
-
-// Writes keys[0..count) into the attached console's input in one call, one
-// input record per key, unless the attached process has ended: then the
-// console may serve another program (the command prompt it was started
-// from), and nothing is written. Returns at once: the keys wait in the input
-// until the program reads them. `written` is how many of the first keys the
-// console took (it may take fewer than asked).
-ConsoleWrite WriteConsoleKeys(const ConsoleKey* keys, std::size_t count, std::size_t& written);
-
-// Closes the console input and leaves the console.
-void DetachFromConsole();
+// Types into the console of `process`: attaches this program to that console
+// (leaving any console of its own first) and opens its input, runs `type`
+// with a writer of keys into that input, and leaves the console again when
+// `type` returns. The console's control events (Ctrl+C, Ctrl+Break) are
+// ignored meanwhile. False, and `type` not run, when the process has ended,
+// its id now belongs to another process, or its console cannot be attached
+// or opened; else what `type` returns.
+//
+// The writer writes keys[0..count) in one call, one input record per key,
+// unless the process has ended: then the console may serve another program
+// (the command prompt it was started from), and nothing is written. It
+// returns at once: the keys wait in the input until the program reads them.
+// `written` is how many of the first keys the console took (it may take
+// fewer than asked).
+typedef std::function<bool(const ConsoleKeyWriter& write)> ConsoleTyping;
+bool TypeIntoConsoleOf(const ConsoleProcess& process, const ConsoleTyping& type);

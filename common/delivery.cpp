@@ -318,24 +318,24 @@ void DeliverToConsoleSqlPlus(const std::u16string& text, WindowHandle ownWindow,
   const ConsoleProcess& target = consoles[static_cast<std::size_t>(chosen)];
   const WindowHandle host = HostWindowOf(target, windows);
   const bool keystroke = ReadIniString(iniName, kSettingsSection, kSettingsKey, true) == u"yes";
-  if (!AttachToConsoleOf(target)) {  // it ended meanwhile: the text stays on the clipboard
-    Beep();
-    return;
-  }
-  if (keystroke && host != 0) BringForward([host] { ActivateWindow(host); }, settle);
-  // In pieces: a huge text never needs its keys all at once, and the typing
-  // stops with the first piece that does not go in.
   const bool tabAsSpace = target.program == ConsoleProgram::kSqlcl;
-  std::size_t limit = kMaxKeysPerConsoleCall;
-  std::vector<ConsoleKey> keys;
-  keys.reserve(kMaxKeysPerConsoleCall);
-  bool typedAll = true;
-  for (std::size_t next = 0; next < text.size() && typedAll;) {
-    keys.clear();
-    next = AppendConsoleKeys(text, next, kMaxKeysPerConsoleCall, keys, tabAsSpace);
-    typedAll = WriteConsoleKeysInPieces(keys, limit, WriteConsoleKeys);
-  }
-  DetachFromConsole();
+  const bool typedAll = TypeIntoConsoleOf(target, [&](const ConsoleKeyWriter& write) {
+    if (keystroke && host != 0) BringForward([host] { ActivateWindow(host); }, settle);
+    // In pieces: a huge text never needs its keys all at once, and the
+    // typing stops with the first piece that does not go in.
+    std::size_t limit = kMaxKeysPerConsoleCall;
+    std::vector<ConsoleKey> keys;
+    keys.reserve(kMaxKeysPerConsoleCall);
+    bool typed = true;
+    for (std::size_t next = 0; next < text.size() && typed;) {
+      keys.clear();
+      next = AppendConsoleKeys(text, next, kMaxKeysPerConsoleCall, keys, tabAsSpace);
+      typed = WriteConsoleKeysInPieces(keys, limit, write);
+    }
+    return typed;
+  });
+  // It ended meanwhile (nothing typed), or the typing stopped before the
+  // end: the text stays on the clipboard.
   if (!typedAll) Beep();
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "files.h"
+#include "handles_win.h"
 #include "wide_win.h"
 
 namespace {
@@ -31,37 +32,27 @@ bool ReadFileBytes(const std::u16string& path, std::string& out) {
   out.clear();
   // A path with a NUL in it would name another file to the system.
   if (path.empty() || path.find(u'\0') != std::u16string::npos) return false;
-  HANDLE file = CreateFileW(wide::Ptr(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-
-  bool done = false;
+  const Handle file(CreateFileW(wide::Ptr(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   BY_HANDLE_FILE_INFORMATION info;
   LARGE_INTEGER size;
   // Only plain files on disk: a directory, a console or a pipe is refused
   // (reading a console would wait for typing).
-  if (GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &info) &&
-      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && GetFileSizeEx(file, &size) &&
-      size.QuadPart >= 0 && static_cast<ULONGLONG>(size.QuadPart) <= kMaxFileBytes) {
-    std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(size.QuadPart));
-    char chunk[64 * 1024];
-    done = true;
-    for (;;) {
-      DWORD got = 0;
-      if (!ReadFile(file, chunk, sizeof(chunk), &got, nullptr)) {
-        done = false;
-        break;
-      }
-      if (got == 0) break;
-      if (bytes.size() + got > kMaxFileBytes) {  // grew past the limit while read
-        done = false;
-        break;
-      }
-      bytes.append(chunk, got);
-    }
-    if (done) out.swap(bytes);
+  if (!file.Valid() || GetFileType(file.Get()) != FILE_TYPE_DISK || !GetFileInformationByHandle(file.Get(), &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !GetFileSizeEx(file.Get(), &size) ||
+      size.QuadPart < 0 || static_cast<ULONGLONG>(size.QuadPart) > kMaxFileBytes) {
+    return false;
   }
-  CloseHandle(file);
-  return done;
+  std::string bytes;
+  bytes.reserve(static_cast<std::size_t>(size.QuadPart));
+  char chunk[64 * 1024];
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(file.Get(), chunk, sizeof(chunk), &got, nullptr)) return false;
+    if (got == 0) break;
+    if (bytes.size() + got > kMaxFileBytes) return false;  // grew past the limit while read
+    bytes.append(chunk, got);
+  }
+  out.swap(bytes);
+  return true;
 }

@@ -3,6 +3,9 @@
 // as they arrive, and the delivery's turn.
 #include <windows.h>
 
+#include <utility>
+
+#include "handles_win.h"
 #include "newer_windows_win.h"
 #include "waiting.h"
 
@@ -86,7 +89,7 @@ const wchar_t kDeliveryTurnName[] = L"Local\\vorn3-sqlplus-delivery";
 // A program of ours running with higher rights that holds the turn keeps us
 // from opening its mutex (its default security): we look again this often.
 constexpr double kLockedTurnSeconds = 0.25;
-HANDLE g_deliveryTurn = nullptr;
+Handle g_deliveryTurn;
 int g_deliveryTurnDepth = 0;  // Takes not yet ended
 
 }  // namespace
@@ -117,35 +120,31 @@ bool TakeDeliveryTurn() {
     return true;
   }
   const double end = MonotonicSeconds() + kDeliveryTurnWaitSeconds;
-  HANDLE turn = nullptr;
+  Handle turn;
   bool noTurn = false;
   // All messages are handled while the turn is awaited, here and below: the
   // program's own window stays alive.
   WaitUntil(
       [&turn, &noTurn] {
-        turn = CreateMutexW(nullptr, FALSE, kDeliveryTurnName);
-        noTurn = turn == nullptr && GetLastError() != ERROR_ACCESS_DENIED;
-        return turn != nullptr || noTurn;
+        turn.Reset(CreateMutexW(nullptr, FALSE, kDeliveryTurnName));
+        noTurn = !turn.Valid() && GetLastError() != ERROR_ACCESS_DENIED;
+        return turn.Valid() || noTurn;
       },
       kDeliveryTurnWaitSeconds, kLockedTurnSeconds, Messages::kAll);
-  if (turn == nullptr && !noTurn) return false;
-  if (turn != nullptr) {
+  if (!turn.Valid() && !noTurn) return false;
+  if (turn.Valid()) {
     // WAIT_ABANDONED_0: the holder ended without letting go (it crashed or
     // was ended); the turn is ours all the same.
     const double left = end - MonotonicSeconds();
-    if (WaitHandling(turn, left > 0 ? left : 0, Messages::kAll) == WAIT_TIMEOUT) {
-      CloseHandle(turn);
-      return false;
-    }
-    g_deliveryTurn = turn;
+    if (WaitHandling(turn.Get(), left > 0 ? left : 0, Messages::kAll) == WAIT_TIMEOUT) return false;
+    g_deliveryTurn = std::move(turn);
   }
   g_deliveryTurnDepth = 1;  // with the turn, or without one to be had: go ahead
   return true;
 }
 
 void EndDeliveryTurn() {
-  if (g_deliveryTurnDepth == 0 || --g_deliveryTurnDepth > 0 || g_deliveryTurn == nullptr) return;
-  ReleaseMutex(g_deliveryTurn);
-  CloseHandle(g_deliveryTurn);
-  g_deliveryTurn = nullptr;
+  if (g_deliveryTurnDepth == 0 || --g_deliveryTurnDepth > 0 || !g_deliveryTurn.Valid()) return;
+  ReleaseMutex(g_deliveryTurn.Get());
+  g_deliveryTurn.Reset();
 }

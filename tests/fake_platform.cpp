@@ -597,19 +597,9 @@ std::vector<TopWindow> VisibleTopWindows() {
   return out;
 }
 
-bool AttachToConsoleOf(const ConsoleProcess& process) {
-  fake::Record("AttachToConsoleOf(" + std::to_string(process.processId) + ")");
-  State().attachedTo = 0;
-  for (const auto& c : State().consoles) {
-    if (c.processId == process.processId && c.startTime == process.startTime && c.running && c.attachable) {
-      State().attachedTo = c.processId;
-      return true;
-    }
-  }
-  return false;
-}
+namespace {
 
-ConsoleWrite WriteConsoleKeys(const ConsoleKey* keys, std::size_t count, std::size_t& written) {
+ConsoleWrite WriteKeys(const ConsoleKey* keys, std::size_t count, std::size_t& written) {
   fake::Record("WriteConsoleKeys(" + std::to_string(count) + ")");
   written = 0;
   fake::World::Console* console = AttachedConsole();
@@ -620,9 +610,19 @@ ConsoleWrite WriteConsoleKeys(const ConsoleKey* keys, std::size_t count, std::si
   return ConsoleWrite::kWritten;
 }
 
-void DetachFromConsole() {
-  fake::Record("DetachFromConsole()");
-  State().attachedTo = 0;
+}  // namespace
+
+bool TypeIntoConsoleOf(const ConsoleProcess& process, const ConsoleTyping& type) {
+  fake::Record("TypeIntoConsoleOf(" + std::to_string(process.processId) + ")");
+  for (const auto& c : State().consoles) {
+    if (c.processId == process.processId && c.startTime == process.startTime && c.running && c.attachable) {
+      State().attachedTo = c.processId;
+      const bool typed = type(WriteKeys);
+      State().attachedTo = 0;
+      return typed;
+    }
+  }
+  return false;
 }
 
 bool ActivateWindow(WindowHandle window) {

@@ -188,8 +188,8 @@ class ConsoleDelivery : public ::testing::Test {
   std::vector<std::string> ConsoleCalls() {
     std::vector<std::string> out;
     for (const auto& c : fake::State().calls) {
-      for (const char* p : {"FindConsoleProcesses", "AttachToConsoleOf", "ActivateWindow", "WriteConsoleKeys",
-                            "DetachFromConsole", "SendPasteKeys", "PostMessage"}) {
+      for (const char* p : {"FindConsoleProcesses", "TypeIntoConsoleOf", "ActivateWindow", "WriteConsoleKeys",
+                            "SendPasteKeys", "PostMessage"}) {
         if (c.rfind(p, 0) == 0) out.push_back(c);
       }
     }
@@ -205,8 +205,7 @@ TEST_F(ConsoleDelivery, CommandModeTypesIntoTheConsoleWithoutActivation) {
   // On the clipboard for good before the typing, which no reader waits for.
   EXPECT_LT(fake::Find("ClipboardLetGo()"), fake::Find("WriteConsoleKeys"));
   EXPECT_EQ(ConsoleCalls(), (std::vector<std::string>{"FindConsoleProcesses(sqlplus.exe)", "FindConsoleProcesses(sql.exe)",
-                                                      "AttachToConsoleOf(40)", "WriteConsoleKeys(20)",
-                                                      "DetachFromConsole()"}));
+                                                      "TypeIntoConsoleOf(40)", "WriteConsoleKeys(20)"}));
   EXPECT_EQ(fake::State().attachedTo, 0u);
 }
 
@@ -215,8 +214,8 @@ TEST_F(ConsoleDelivery, KeystrokeModeBringsTheConsoleForwardAndSettlesWhereAsked
   Set(u"active", u"YES");
   DeliverToSqlPlus(u"x;\r\n", kOwn, false);
   EXPECT_EQ(ConsoleCalls(), (std::vector<std::string>{"FindConsoleProcesses(sqlplus.exe)", "FindConsoleProcesses(sql.exe)",
-                                                      "AttachToConsoleOf(40)", "ActivateWindow(300)",
-                                                      "WriteConsoleKeys(3)", "DetachFromConsole()"}));
+                                                      "TypeIntoConsoleOf(40)", "ActivateWindow(300)",
+                                                      "WriteConsoleKeys(3)"}));
 
   fake::Reset();
   AddConsole(40, 1, 300, 2);
@@ -321,7 +320,7 @@ TEST_F(ConsoleDelivery, OnlyTheTabInFrontReceivesItsTerminalComesForwardAndEvery
     for (const auto& c : fake::State().consoles) typed += c.typed;
     EXPECT_EQ(typed, u"") << situation;
     EXPECT_EQ(fake::Count("Beep()"), 1) << situation;
-    EXPECT_EQ(fake::Count("AttachToConsoleOf") + fake::Count("ActivateWindow"), 0) << situation;
+    EXPECT_EQ(fake::Count("TypeIntoConsoleOf") + fake::Count("ActivateWindow"), 0) << situation;
     EXPECT_EQ(fake::State().clipboard, u"x;\r\n") << situation;
   }
 
@@ -337,10 +336,10 @@ TEST_F(ConsoleDelivery, AConsoleThatEndsBeforeOrWhileTypingGetsNothingElsewhere)
   AddConsole(40, 1, 300, 0);
   AddConsole(41, 2, 301, 1);
   fake::State().onCall = [&](const std::string& c) {
-    if (c.rfind("AttachToConsoleOf", 0) == 0) fake::State().consoles[0].running = false;
+    if (c.rfind("TypeIntoConsoleOf", 0) == 0) fake::State().consoles[0].running = false;
   };
   DeliverToSqlPlus(u"x;\r\n", kOwn, true);
-  EXPECT_EQ(fake::Count("AttachToConsoleOf"), 1);  // the other console is not tried
+  EXPECT_EQ(fake::Count("TypeIntoConsoleOf"), 1);  // the other console is not tried
   EXPECT_EQ(fake::Count("WriteConsoleKeys"), 0);
   EXPECT_EQ(Typed(0) + Typed(1), u"");
   EXPECT_EQ(fake::State().clipboard, u"x;\r\n");
@@ -354,7 +353,7 @@ TEST_F(ConsoleDelivery, AConsoleThatEndsBeforeOrWhileTypingGetsNothingElsewhere)
   };
   DeliverToSqlPlus(u"x;\r\n", kOwn, false);
   EXPECT_EQ(Typed(0), u"");
-  EXPECT_EQ(fake::Count("DetachFromConsole()"), 1);
+  EXPECT_EQ(fake::State().attachedTo, 0u);
   EXPECT_EQ(fake::State().attachedTo, 0u);
   EXPECT_EQ(fake::Count("Beep()"), 1);
 }
@@ -404,7 +403,7 @@ TEST_F(ConsoleDelivery, AHugeTextGoesInWritesOfAtMost32KbEveryKeyOnceWhateverThe
   DeliverToSqlPlus(text, kOwn, false);
   EXPECT_EQ(Typed(0), u"");
   EXPECT_EQ(WriteSizes().back(), 25u);  // 1638, 819, 409, 204, 102, 51, 25; 12 is below the floor
-  EXPECT_EQ(fake::Count("DetachFromConsole()"), 1);
+  EXPECT_EQ(fake::State().attachedTo, 0u);
 
   // The program ends after two writes: the third fails and is the last.
   fake::Reset();
@@ -416,7 +415,7 @@ TEST_F(ConsoleDelivery, AHugeTextGoesInWritesOfAtMost32KbEveryKeyOnceWhateverThe
   DeliverToSqlPlus(text, kOwn, false);
   EXPECT_EQ(fake::Count("WriteConsoleKeys("), 3);
   EXPECT_EQ(Typed(0).size(), 2 * kMaxKeysPerConsoleCall);
-  EXPECT_EQ(fake::Count("DetachFromConsole()"), 1);
+  EXPECT_EQ(fake::State().attachedTo, 0u);
 }
 
 TEST_F(ConsoleDelivery, FailedClipboardWriteTypesNothing) {

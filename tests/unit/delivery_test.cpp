@@ -132,7 +132,7 @@ TEST_F(Delivery, NoSqlPlusAnywhereLeavesTheTextOnTheClipboardAndBeeps) {
                                                  "FindWindowW(<null>,Oracle SQL*Plus)",
                                                  "GetPrivateProfileStringW(sql plus,console,,200,c:\\vorn3\\tovrin.ini)"}));
   EXPECT_EQ(fake::Count("FindConsoleProcesses(sqlplus.exe)"), 1);
-  EXPECT_EQ(fake::Count("AttachToConsoleOf"), 0);
+  EXPECT_EQ(fake::Count("TypeIntoConsoleOf"), 0);
   // Nothing was pasted anywhere: silence would look like success.
   EXPECT_EQ(fake::Count("Beep()"), 1);
 }
