@@ -284,22 +284,18 @@ void PasteByKeystroke(WindowHandle sqlPlus, bool settle, const std::u16string& t
 
 // SQL*Plus as a console program (sqlplus.exe in a command prompt or a
 // terminal) has no window of its own to look for; SQLcl is served the same
-// way.
-const char16_t kConsoleKey[] = u"console";  // "no" turns the console search off
-
-// After both window searches found nothing: type the text into the console
-// the user is looking at, of a running sqlplus.exe or SQLcl, if there is
-// one. Whenever nothing is typed (no such console, or the search is turned
-// off; nothing tells which of several consoles the user sees, or none is
-// shown: a tab behind another, another virtual desktop), or the typing
+// way. After both window searches found nothing: type the text into the
+// console the user is looking at, of a running sqlplus.exe or SQLcl, if
+// there is one. Whenever nothing is typed (no such console, or the search is
+// turned off; nothing tells which of several consoles the user sees, or none
+// is shown: a tab behind another, another virtual desktop), or the typing
 // stops before the end, the program beeps: the text stays on the clipboard.
 // Keystroke mode brings forward the window the console is shown in (a
 // terminal's window for a tab, restored when minimised); either way the keys
 // go into that console's input and nowhere else.
-void DeliverToConsoleSqlPlus(const std::u16string& text, WindowHandle ownWindow, bool settle) {
-  const std::u16string iniName = GetIniName(ownWindow, kSettingsPath, kSettingsPath);
+void DeliverToConsoleSqlPlus(const std::u16string& text, const DeliverySettings& settings, bool settle) {
   // No SQL*Plus anywhere: without the beep this would look like success.
-  if (ReadIniString(iniName, kSettingsSection, kConsoleKey, true) == u"no") {
+  if (!settings.consoleSearch) {
     Beep();
     return;
   }
@@ -317,10 +313,9 @@ void DeliverToConsoleSqlPlus(const std::u16string& text, WindowHandle ownWindow,
   }
   const ConsoleProcess& target = consoles[static_cast<std::size_t>(chosen)];
   const WindowHandle host = HostWindowOf(target, windows);
-  const bool keystroke = ReadIniString(iniName, kSettingsSection, kSettingsKey, true) == u"yes";
   const bool tabAsSpace = target.program == ConsoleProgram::kSqlcl;
   const bool typedAll = TypeIntoConsoleOf(target, [&](const ConsoleKeyWriter& write) {
-    if (keystroke && host != 0) BringForward([host] { ActivateWindow(host); }, settle);
+    if (settings.keystroke && host != 0) BringForward([host] { ActivateWindow(host); }, settle);
     // In pieces: a huge text never needs its keys all at once, and the
     // typing stops with the first piece that does not go in.
     std::size_t limit = kMaxKeysPerConsoleCall;
@@ -349,11 +344,13 @@ void DeliverInTurn(const std::u16string& text, WindowHandle ownWindow, bool sett
   const std::u16string sqlPlusClass = kSqlPlusClass;
   WindowHandle sqlPlus = WinFindWindow(&sqlPlusClass, kSqlPlusTitle);
   if (sqlPlus == 0) sqlPlus = WinFindWindow(nullptr, kSqlPlusTitle);
+  // Read anew for every delivery, once SQL*Plus has been looked for.
+  const DeliverySettings settings = ReadDeliverySettings(ownWindow);
   if (sqlPlus == 0) {
     // No paste to prove: the text is handed over to the clipboard at once,
     // so that no program reading it waits on this one while it types.
     ClipboardLetGo();
-    DeliverToConsoleSqlPlus(text, ownWindow, settle);
+    DeliverToConsoleSqlPlus(text, settings, settle);
     return;
   }
 
@@ -364,9 +361,7 @@ void DeliverInTurn(const std::u16string& text, WindowHandle ownWindow, bool sett
     return;
   }
 
-  const std::u16string iniName = GetIniName(ownWindow, kSettingsPath, kSettingsPath);
-  const std::u16string mode = ReadIniString(iniName, kSettingsSection, kSettingsKey, true);
-  if (mode == u"yes") {
+  if (settings.keystroke) {
     PasteByKeystroke(sqlPlus, settle, text, ownWindow);
   } else {
     Paste(sqlPlus, false, text, ownWindow);
