@@ -121,6 +121,7 @@ struct World {
   // ModifierKeysDown() answers true until the clock reaches this time.
   double modifierKeysUpAt = 0;
   int deliveryTurns = 0;  // TakeDeliveryTurn calls not yet ended
+  int turnsTaken = 0;     // of those, taken while no turn was held
   bool deliveryTurnRefused = false;  // TakeDeliveryTurn waits in vain
   // Clipboard reads and changes, and pastes, made without the turn.
   int outsideTurn = 0;

@@ -30,7 +30,7 @@ void SleepHandling(double seconds, Messages) {
 bool TakeDeliveryTurn() {
   fake::Record("TakeDeliveryTurn()");
   if (State().deliveryTurnRefused) return false;
-  ++State().deliveryTurns;
+  if (State().deliveryTurns++ == 0) ++State().turnsTaken;
   return true;
 }
 
