@@ -1,6 +1,7 @@
 // The Windows check program's report, helpers and test window.
 #include "check.h"
 
+#include "handles_win.h"
 #include "text.h"
 #include "waiting.h"
 #include "wide_win.h"
@@ -86,12 +87,12 @@ std::u16string TempDirectory() {
 }
 
 bool WriteBytes(const std::u16string& path, const std::string& bytes) {
-  HANDLE file = CreateFileW(wide::Ptr(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  const Handle file(
+      CreateFileW(wide::Ptr(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   DWORD written = 0;
-  const BOOL done = bytes.empty() || WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(file);
-  return done && written == bytes.size();
+  return file.Valid() &&
+         (bytes.empty() || WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) &&
+         written == bytes.size();
 }
 
 const std::u16string kMainTitle = u"VornCheck 検査ウィンドウ 表示";  // 表 and 示 end in 0x5C in code page 932

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "check.h"
+#include "handles_win.h"
 #include "input_box.h"
 #include "waiting.h"
 #include "wide_win.h"
@@ -148,14 +149,12 @@ DWORD WINAPI RunFunction(void* function) {
 }
 
 // Starts `function` on a new thread; Join waits for it to end.
-HANDLE Spawn(std::function<void()>& function) {
-  return CreateThread(nullptr, 0, RunFunction, &function, 0, nullptr);
+Handle Spawn(std::function<void()>& function) {
+  return Handle(CreateThread(nullptr, 0, RunFunction, &function, 0, nullptr));
 }
 
-void Join(HANDLE thread) {
-  if (thread == nullptr) return;
-  WaitForSingleObject(thread, INFINITE);
-  CloseHandle(thread);
+void Join(const Handle& thread) {
+  if (thread.Valid()) WaitForSingleObject(thread.Get(), INFINITE);
 }
 
 // Runs `show` on the calling thread (or, with `ownThread`, on a thread with no
@@ -179,8 +178,8 @@ void RunBox(const std::u16string& title, bool ownThread, const std::function<voi
     AwaitClosed(view);
   };
   std::function<void()> showing = show;
-  HANDLE driver = Spawn(drive);
-  if (driver == nullptr) problems.push_back("could not start the driver thread");
+  const Handle driver = Spawn(drive);
+  if (!driver.Valid()) problems.push_back("could not start the driver thread");
   if (ownThread) {
     Join(Spawn(showing));
   } else {

@@ -8,6 +8,7 @@
 #include "check.h"
 #include "clipboard.h"
 #include "console.h"
+#include "handles_win.h"
 #include "newer_windows_win.h"
 #include "waiting.h"
 #include "wide_win.h"
@@ -93,23 +94,21 @@ const wchar_t kTurnName[] = L"Local\\vorn3-sqlplus-delivery";
 // mutex is abandoned. With `probe`, only tells whether it was free (and
 // lets it go again).
 DWORD WINAPI GrabTurn(void* probe) {
-  HANDLE turn = CreateMutexW(nullptr, FALSE, kTurnName);
-  if (turn == nullptr) return 2;
-  const DWORD got = WaitForSingleObject(turn, 0);
+  const Handle turn(CreateMutexW(nullptr, FALSE, kTurnName));
+  if (!turn.Valid()) return 2;
+  const DWORD got = WaitForSingleObject(turn.Get(), 0);
   const bool free = got == WAIT_OBJECT_0 || got == WAIT_ABANDONED;
-  if (free && probe != nullptr) ReleaseMutex(turn);
-  CloseHandle(turn);
+  if (free && probe != nullptr) ReleaseMutex(turn.Get());
   return free ? 1 : 0;
 }
 
 DWORD RunGrab(bool probe) {
   void* marker = probe ? reinterpret_cast<void*>(static_cast<INT_PTR>(1)) : nullptr;
-  HANDLE thread = CreateThread(nullptr, 0, GrabTurn, marker, 0, nullptr);
-  if (thread == nullptr) return 3;
-  WaitForSingleObject(thread, kWaitMs);
+  const Handle thread(CreateThread(nullptr, 0, GrabTurn, marker, 0, nullptr));
   DWORD code = 3;
-  GetExitCodeThread(thread, &code);
-  CloseHandle(thread);
+  if (thread.Valid() && WaitForSingleObject(thread.Get(), kWaitMs) == WAIT_OBJECT_0) {
+    GetExitCodeThread(thread.Get(), &code);
+  }
   return code;
 }
 
@@ -118,7 +117,7 @@ DWORD RunGrab(bool probe) {
 // wait that had run out would not hold it).
 void CheckDeliveryTurn() {
   Check check{"delivery_turn", {}, {}};
-  HANDLE keep = CreateMutexW(nullptr, FALSE, kTurnName);  // keeps the mutex in being throughout
+  const Handle keep(CreateMutexW(nullptr, FALSE, kTurnName));  // keeps the mutex in being throughout
   Expect(check, RunGrab(false) == 1, "could not take the turn's mutex for a thread that then ends");
   const double t0 = MonotonicSeconds();
   TakeDeliveryTurn();
@@ -129,7 +128,6 @@ void CheckDeliveryTurn() {
   EndDeliveryTurn();
   Expect(check, RunGrab(true) == 1, "the turn is still held after its end");
   EndDeliveryTurn();  // one end too many does nothing
-  if (keep != nullptr) CloseHandle(keep);
   Finish(check);
   char info[100];
   std::snprintf(info, sizeof info, "info delivery_turn: the abandoned turn taken in %.3f s", took);
