@@ -40,14 +40,7 @@ enum class Attempt {
 // clipboard operation. True when a try was done.
 template <typename Try>
 bool WithinBudget(Try attempt) {
-  Attempt last = Attempt::kAgain;
-  WaitUntil(
-      [&attempt, &last] {
-        last = attempt();
-        return last != Attempt::kAgain;
-      },
-      kBudgetSeconds, kPauseSeconds, Messages::kSentOnly);
-  return last == Attempt::kDone;
+  return RetryWhile(Attempt::kAgain, attempt, kBudgetSeconds, kPauseSeconds, Messages::kSentOnly) == Attempt::kDone;
 }
 
 // The offer of a delivery: its text (the caller's, which stays as it is

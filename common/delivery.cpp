@@ -144,14 +144,7 @@ struct UsersCopy {
 // (handling all messages meanwhile) while another program holds it.
 template <typename Change>
 ClipboardChange Patiently(Change change) {
-  ClipboardChange result = ClipboardChange::kBusy;
-  WaitUntil(
-      [&change, &result] {
-        result = change();
-        return result != ClipboardChange::kBusy;
-      },
-      kClipboardPatienceSeconds, kAskAgainSeconds, Messages::kAll);
-  return result;
+  return RetryWhile(ClipboardChange::kBusy, change, kClipboardPatienceSeconds, kAskAgainSeconds, Messages::kAll);
 }
 
 ClipboardChange OfferAgain(const std::u16string& text, UsersCopy& copy) {

@@ -41,6 +41,20 @@ bool WaitUntil(Condition condition, double timeoutSeconds, double pollSeconds, M
   }
 }
 
+// Calls `attempt` until it gives something other than `again`, waiting
+// between two calls as WaitUntil does; its last result.
+template <typename Result, typename Attempt>
+Result RetryWhile(Result again, Attempt attempt, double timeoutSeconds, double pollSeconds, Messages handled) {
+  Result result = again;
+  WaitUntil(
+      [&attempt, &result, again] {
+        result = attempt();
+        return result != again;
+      },
+      timeoutSeconds, pollSeconds, handled);
+  return result;
+}
+
 // Deliveries of all our running programs in this session, one at a time.
 // TakeDeliveryTurn waits for the running one to end, asleep and handling
 // all messages meanwhile, for kDeliveryTurnWaitSeconds at most; false when
