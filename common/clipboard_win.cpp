@@ -1,7 +1,7 @@
 // The clipboard on Windows: plain (Unicode) text written, offered and read
-// within the one retry budget of clipboard_retry, never waiting on a hung
-// owner. The offer of a delivery is answered by a window of our own (see
-// ClipboardOffer in platform_ops.h, and delivery.cpp for what it proves).
+// within one small budget of tries, never waiting on a hung owner. The offer
+// of a delivery is answered by a window of our own (see ClipboardOffer in
+// clipboard.h, and delivery.cpp for what it proves).
 #include <windows.h>
 
 #include <cstdint>
@@ -9,13 +9,39 @@
 #include <new>
 #include <string>
 
-#include "clipboard_retry.h"
-#include "platform_ops.h"
+#include "clipboard.h"
+#include "handles_win.h"
+#include "waiting.h"
 #include "wide_win.h"
+#include "windows_and_keys.h"
 
 namespace {
 
-using clipboard_retry::Attempt;
+// The clipboard is shared by every program on the desktop: another one may
+// hold it open for a moment, and emptying it may fail while its previous
+// owner's process ends. An operation therefore tries again for a short
+// while, but never longer than this budget in all, whatever fails and
+// however often, with this pause between tries.
+constexpr double kBudgetSeconds = 0.25;
+constexpr double kPauseSeconds = 0.02;
+
+// What one try of a clipboard operation came to.
+enum class Attempt {
+  kDone,    // the operation succeeded
+  kAgain,   // it failed in a way that may pass (the clipboard was busy)
+  kGiveUp,  // it failed for good (for example, the owner does not answer)
+};
+
+// Calls `attempt` until it is done or gives up, within the budget: no try
+// starts after it. Between two tries only the messages sent to this thread
+// are handled: a program that holds the clipboard open and asks for our
+// offer's text waits for our answer, so the clipboard stays shut for as long
+// as we do not answer; no other handler of ours runs in the middle of a
+// clipboard operation. True when a try was done.
+template <typename Try>
+bool WithinBudget(Try attempt) {
+  return RetryWhile(Attempt::kAgain, attempt, kBudgetSeconds, kPauseSeconds, Messages::kSentOnly) == Attempt::kDone;
+}
 
 // The offer of a delivery: its text (the caller's, which stays as it is
 // until ClipboardLetGo), the formats still to be handed over, and the
@@ -54,18 +80,6 @@ HWND ClipboardWindow() {
   return g_window;
 }
 
-// The pause between two tries handles the messages sent to this thread: a
-// program that holds the clipboard open and asks for our offer's text waits
-// for our answer, so the clipboard stays shut for as long as we sleep.
-void PauseSeconds(double seconds) {
-  MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(seconds * 1000.0 + 0.5), QS_SENDMESSAGE, 0);
-  MSG message;
-  PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-}
-
-// Clipboard operations keep trying within the one budget of clipboard_retry.
-const clipboard_retry::Clock kClipboardClock = {MonotonicSeconds, PauseSeconds};
-
 // Emptying the clipboard tells its owner and waits for it; reading a text
 // that the owner renders only on demand asks the owner and waits for the
 // text; under Wine every clipboard call but GetClipboardOwner may first ask
@@ -85,69 +99,78 @@ bool OwnerHung(HWND owner) {
   return AskWindow(wide::FromHwnd(owner)) == WindowReply::kHung;
 }
 
+// The clipboard, opened by this program (OpenClipboard) and closed when this
+// goes.
+class OpenedClipboard {
+ public:
+  OpenedClipboard() = default;
+  OpenedClipboard(const OpenedClipboard&) = delete;
+  OpenedClipboard& operator=(const OpenedClipboard&) = delete;
+  ~OpenedClipboard() {
+    if (open_) CloseClipboard();
+  }
+  bool Open(HWND window) {
+    if (!open_) open_ = OpenClipboard(window) != FALSE;
+    return open_;
+  }
+
+ private:
+  bool open_ = false;
+};
+
 // Opens the clipboard unless its owner is hung.
-Attempt OpenClipboardUnlessOwnerHung() {
+Attempt OpenClipboardUnlessOwnerHung(OpenedClipboard& clipboard) {
   HWND owner = GetClipboardOwner();
   if (OwnerHung(owner)) return Attempt::kGiveUp;
-  if (!OpenClipboard(ClipboardWindow())) return Attempt::kAgain;
+  if (!clipboard.Open(ClipboardWindow())) return Attempt::kAgain;
   HWND now = GetClipboardOwner();
-  if (now != owner && OwnerHung(now)) {
-    CloseClipboard();
-    return Attempt::kGiveUp;
-  }
-  return Attempt::kDone;
+  return now != owner && OwnerHung(now) ? Attempt::kGiveUp : Attempt::kDone;
 }
 
 // Reads the open clipboard's Unicode text into `out`: true with the empty
 // text when it holds none, false when the text is there but cannot be read.
 bool ReadOpenClipboard(std::u16string& out) {
   if (!IsClipboardFormatAvailable(CF_UNICODETEXT)) return true;
-  HANDLE data = GetClipboardData(CF_UNICODETEXT);
-  if (data == nullptr) return false;
-  const wchar_t* units = static_cast<const wchar_t*>(GlobalLock(data));
-  if (units == nullptr) return false;
-  bool done = false;
-  const SIZE_T limit = GlobalSize(data) / sizeof(wchar_t);
+  const GlobalLocked<const wchar_t> units(GetClipboardData(CF_UNICODETEXT));
+  if (units.Get() == nullptr) return false;
+  const SIZE_T limit = units.Size() / sizeof(wchar_t);
   SIZE_T length = 0;
-  while (length < limit && units[length] != L'\0') ++length;
+  while (length < limit && units.Get()[length] != L'\0') ++length;
   try {
-    out = wide::FromWide(units, static_cast<std::size_t>(length));
-    done = true;
+    out = wide::FromWide(units.Get(), static_cast<std::size_t>(length));
+    return true;
   } catch (const std::bad_alloc&) {  // too large to copy: a failed read, never a crash
     out.clear();
+    return false;
   }
-  GlobalUnlock(data);
-  return done;
 }
 
 // A moveable memory block holding `size` bytes of `data` and then
-// `terminator` zero bytes; nullptr when there is no memory for it.
-HGLOBAL BlockOf(const void* data, SIZE_T size, SIZE_T terminator) {
-  if (size > SIZE_MAX - terminator) return nullptr;
-  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size + terminator);
-  if (memory == nullptr) return nullptr;
-  char* target = static_cast<char*>(GlobalLock(memory));
-  if (target == nullptr) {
-    GlobalFree(memory);
-    return nullptr;
-  }
-  if (size != 0) std::memcpy(target, data, size);
-  std::memset(target + size, 0, terminator);
-  GlobalUnlock(memory);
+// `terminator` zero bytes; none when there is no memory for it.
+GlobalMemory BlockOf(const void* data, SIZE_T size, SIZE_T terminator) {
+  if (size > SIZE_MAX - terminator) return GlobalMemory();
+  GlobalMemory memory(GlobalAlloc(GMEM_MOVEABLE, size + terminator));
+  const GlobalLocked<char> target(memory.Get());
+  if (target.Get() == nullptr) return GlobalMemory();
+  if (size != 0) std::memcpy(target.Get(), data, size);
+  std::memset(target.Get() + size, 0, terminator);
   return memory;
 }
 
-HGLOBAL UnicodeBlock(const std::u16string& text) {
-  if (text.size() >= SIZE_MAX / sizeof(wchar_t)) return nullptr;
+GlobalMemory UnicodeBlock(const std::u16string& text) {
+  if (text.size() >= SIZE_MAX / sizeof(wchar_t)) return GlobalMemory();
   return BlockOf(text.data(), text.size() * sizeof(wchar_t), sizeof(wchar_t));
 }
 
-// Puts `memory` on the open clipboard as `format`; frees it when that fails.
-bool Put(UINT format, HGLOBAL memory) {
-  if (memory != nullptr && SetClipboardData(format, memory) != nullptr) return true;
-  if (memory != nullptr) GlobalFree(memory);
-  return false;
+// Puts `memory` on the open clipboard as `format`, which then owns it; when
+// that fails, `memory` keeps it (a block made for the call is then freed).
+bool Put(UINT format, GlobalMemory& memory) {
+  if (!memory.Valid() || SetClipboardData(format, memory.Get()) == nullptr) return false;
+  memory.Release();
+  return true;
 }
+
+bool Put(UINT format, GlobalMemory&& memory) { return Put(format, memory); }
 
 // SQL*Plus reads the clipboard as ANSI text (CF_TEXT), which the system
 // makes from the Unicode text when it is asked for, in the code page of the
@@ -171,15 +194,15 @@ bool AnsiOfItsOwn() {
          codePage != GetACP();
 }
 
-HGLOBAL AnsiBlock(const std::u16string& text) {
+GlobalMemory AnsiBlock(const std::u16string& text) {
   const int units = text.size() <= 0x3fffffff ? static_cast<int>(text.size()) : -1;
-  if (units < 0) return nullptr;
+  if (units < 0) return GlobalMemory();
   const int bytes = units == 0 ? 0 : WideCharToMultiByte(CP_ACP, 0, wide::Ptr(text), units, nullptr, 0, nullptr, nullptr);
-  HGLOBAL memory = BlockOf(nullptr, 0, static_cast<SIZE_T>(bytes) + 1);
-  char* target = memory != nullptr ? static_cast<char*>(GlobalLock(memory)) : nullptr;
-  if (target == nullptr) return memory;
-  WideCharToMultiByte(CP_ACP, 0, wide::Ptr(text), units, target, bytes, nullptr, nullptr);
-  GlobalUnlock(memory);
+  GlobalMemory memory = BlockOf(nullptr, 0, static_cast<SIZE_T>(bytes) + 1);
+  const GlobalLocked<char> target(memory.Get());
+  if (target.Get() != nullptr) {
+    WideCharToMultiByte(CP_ACP, 0, wide::Ptr(text), units, target.Get(), bytes, nullptr, nullptr);
+  }
   return memory;
 }
 
@@ -200,16 +223,15 @@ void Render(UINT format) {
 // still own it, so that nobody's newer content is overwritten.
 void RenderWhatIsDue() {
   if (!g_offer.unicodeDue && !g_offer.ansiDue) return;
-  const double end = MonotonicSeconds() + clipboard_retry::kBudgetSeconds;
-  while (!OpenClipboard(g_window)) {
-    if (MonotonicSeconds() > end) return;
-    PauseSeconds(clipboard_retry::kPauseSeconds);
+  OpenedClipboard clipboard;
+  // Sent messages only, as between any two tries (see WithinBudget).
+  if (!WaitUntil([&clipboard] { return clipboard.Open(g_window); }, kBudgetSeconds, kPauseSeconds,
+                 Messages::kSentOnly) ||
+      GetClipboardOwner() != g_window) {
+    return;
   }
-  if (GetClipboardOwner() == g_window) {
-    if (g_offer.unicodeDue) Render(CF_UNICODETEXT);
-    if (g_offer.ansiDue) Render(CF_TEXT);
-  }
-  CloseClipboard();
+  if (g_offer.unicodeDue) Render(CF_UNICODETEXT);
+  if (g_offer.ansiDue) Render(CF_TEXT);
 }
 
 LRESULT CALLBACK ClipboardWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -266,12 +288,8 @@ bool TakeTextAside(ClipboardText& out) {
   }
   if (!ReadOpenClipboard(out.text)) return false;
   out.locale = 0;
-  HANDLE data = GetClipboardData(CF_LOCALE);
-  const void* locale = data != nullptr ? GlobalLock(data) : nullptr;
-  if (locale != nullptr) {
-    if (GlobalSize(data) >= sizeof(LCID)) std::memcpy(&out.locale, locale, sizeof(LCID));
-    GlobalUnlock(data);
-  }
+  const GlobalLocked<const void> locale(GetClipboardData(CF_LOCALE));
+  if (locale.Get() != nullptr && locale.Size() >= sizeof(LCID)) std::memcpy(&out.locale, locale.Get(), sizeof(LCID));
   return true;
 }
 
@@ -281,7 +299,7 @@ bool TakeTextAside(ClipboardText& out) {
 // an offer, in place of text only, which is then `taken` aside.
 struct Change {
   const std::u16string* offer;
-  HGLOBAL memory;
+  GlobalMemory memory;
   LCID locale;
   bool inPlaceOfOffer;
   ClipboardText taken;
@@ -290,29 +308,26 @@ struct Change {
 
 ClipboardChange Apply(Change& change) {
   bool leftAlone = false;
-  const bool done = clipboard_retry::RunWithinBudget(
-      [&change, &leftAlone] {
-        const Attempt opened = OpenClipboardUnlessOwnerHung();
-        leftAlone = opened == Attempt::kGiveUp;  // its owner does not answer
-        if (opened != Attempt::kDone) return opened;
-        // Taken aside once: a later try finds our own emptied clipboard.
-        const bool theirs = change.inPlaceOfOffer && !g_offer.onClipboard;
-        if (theirs && change.offer != nullptr && !change.took) change.took = TakeTextAside(change.taken);
-        leftAlone = theirs && !change.took;
-        Attempt result = Attempt::kGiveUp;
-        if (!leftAlone) {
-          // On success the clipboard owns the memory. The locale goes first:
-          // when the text then fails, `memory` is still ours for the next try.
-          const bool put = EmptyClipboard() && (change.offer != nullptr
-                                                    ? PutOffer(*change.offer)
-                                                    : PutLocale(change.locale) &&
-                                                          SetClipboardData(CF_UNICODETEXT, change.memory) != nullptr);
-          result = put ? Attempt::kDone : Attempt::kAgain;
-        }
-        CloseClipboard();
-        return result;
-      },
-      kClipboardClock);
+  const bool done = WithinBudget([&change, &leftAlone] {
+    OpenedClipboard clipboard;
+    const Attempt opened = OpenClipboardUnlessOwnerHung(clipboard);
+    leftAlone = opened == Attempt::kGiveUp;  // its owner does not answer
+    if (opened != Attempt::kDone) return opened;
+    // Taken aside once: a later try finds our own emptied clipboard.
+    const bool theirs = change.inPlaceOfOffer && !g_offer.onClipboard;
+    if (theirs && change.offer != nullptr && !change.took) change.took = TakeTextAside(change.taken);
+    leftAlone = theirs && !change.took;
+    Attempt result = Attempt::kGiveUp;
+    if (!leftAlone) {
+      // The locale goes first: when the text then fails, `memory` is still
+      // ours for the next try.
+      const bool put = EmptyClipboard() &&
+                       (change.offer != nullptr ? PutOffer(*change.offer)
+                                                : PutLocale(change.locale) && Put(CF_UNICODETEXT, change.memory));
+      result = put ? Attempt::kDone : Attempt::kAgain;
+    }
+    return result;
+  });
   return done ? ClipboardChange::kDone : leftAlone ? ClipboardChange::kLeftAlone : ClipboardChange::kBusy;
 }
 
@@ -322,10 +337,7 @@ ClipboardChange Apply(Change& change) {
 // the whole sequence is tried again, within the budget.
 ClipboardChange WriteText(const std::u16string& text, LCID locale, bool inPlaceOfOffer) {
   Change change = {nullptr, UnicodeBlock(text), locale, inPlaceOfOffer, {}, false};
-  if (change.memory == nullptr) return ClipboardChange::kBusy;
-  const ClipboardChange result = Apply(change);
-  if (result != ClipboardChange::kDone) GlobalFree(change.memory);
-  return result;
+  return change.memory.Valid() ? Apply(change) : ClipboardChange::kBusy;
 }
 
 }  // namespace
@@ -336,24 +348,21 @@ bool ClipboardSetText(const std::u16string& text) {
 
 bool ClipboardGetText(std::u16string& out) {
   out.clear();
-  return clipboard_retry::RunWithinBudget(
-      [&out] {
-        const Attempt opened = OpenClipboardUnlessOwnerHung();
-        if (opened != Attempt::kDone) return opened;
-        const bool read = ReadOpenClipboard(out);
-        CloseClipboard();
-        return read ? Attempt::kDone : Attempt::kGiveUp;
-      },
-      kClipboardClock);
+  return WithinBudget([&out] {
+    OpenedClipboard clipboard;
+    const Attempt opened = OpenClipboardUnlessOwnerHung(clipboard);
+    if (opened != Attempt::kDone) return opened;
+    return ReadOpenClipboard(out) ? Attempt::kDone : Attempt::kGiveUp;
+  });
 }
 
 bool ClipboardOffer(const std::u16string& text) {
-  Change change = {&text, nullptr, 0, false, {}, false};
+  Change change = {&text, GlobalMemory(), 0, false, {}, false};
   return Apply(change) == ClipboardChange::kDone;
 }
 
 ClipboardChange ClipboardOfferAgain(const std::u16string& text, ClipboardText& aside, bool& keptAside) {
-  Change change = {&text, nullptr, 0, true, {}, false};
+  Change change = {&text, GlobalMemory(), 0, true, {}, false};
   const ClipboardChange result = Apply(change);
   if (result == ClipboardChange::kDone && change.took) {
     aside.text.swap(change.taken.text);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform_calls.h"
+#include "window_handle.h"
 
 // The console programs the text may go to.
 enum class ConsoleProgram {

@@ -1,12 +1,16 @@
 #include "delivery.h"
 
-#include <algorithm>
+#include <limits>
 #include <vector>
 
+#include "boxes.h"
+#include "clipboard.h"
+#include "console.h"
 #include "console_choice.h"
 #include "console_keys.h"
-#include "platform_ops.h"
 #include "settings.h"
+#include "waiting.h"
+#include "windows_and_keys.h"
 
 const char16_t kSqlPlusClass[] = u"sqlplusWClass";
 const char16_t kSqlPlusTitle[] = u"Oracle SQL*Plus";
@@ -17,7 +21,6 @@ constexpr double kSettleSeconds = 1.0;
 // Through the settling second SQL*Plus is activated again this often; in
 // between, the program sleeps until a message arrives or the time is up.
 constexpr double kReactivateSeconds = 0.05;
-const char16_t kPasteKeys[] = u"+{INSERT}";
 
 bool PostPasteCommand(WindowHandle sqlPlus) {
   return WinPostMessage(sqlPlus, kWmCommand, kSqlPlusPasteCommand, 0) != 0;
@@ -53,27 +56,20 @@ bool SqlPlusInFront(WindowHandle sqlPlus) {
 }
 
 // Activation may take effect a little after the call (it does under Wine);
-// handle events until SQL*Plus is in front, for a short while at most.
+// handle events until SQL*Plus is in front, for a short while at most. All
+// messages: our own window takes its deactivation meanwhile.
 bool WaitForSqlPlusInFront(WindowHandle sqlPlus) {
-  const double start = MonotonicSeconds();
-  while (!SqlPlusInFront(sqlPlus)) {
-    if (MonotonicSeconds() > start + kFrontWaitSeconds) return false;
-    WaitHandlingEvents(kFrontPollSeconds);
-  }
-  return true;
+  return WaitUntil([sqlPlus] { return SqlPlusInFront(sqlPlus); }, kFrontWaitSeconds, kFrontPollSeconds, Messages::kAll);
 }
 
 // SendInput does not release the keys the user holds: Shift+Insert typed
 // while Ctrl or Alt is still down (tovrin is started by Ctrl+Alt+Q) arrives
 // as Ctrl+Alt+Shift+Insert, which pastes nothing. True once they are up;
-// false when they stay down for a second.
+// false when they stay down for a second. All messages are handled
+// meanwhile, as in every wait of the delivery: a reader of our offer (see
+// below) is answered whenever it comes, and our window stays alive.
 bool ModifierKeysReleased() {
-  const double start = MonotonicSeconds();
-  while (ModifierKeysDown()) {
-    if (MonotonicSeconds() > start + kModifierWaitSeconds) return false;
-    WaitHandlingEvents(kModifierPollSeconds);
-  }
-  return true;
+  return WaitUntil([] { return !ModifierKeysDown(); }, kModifierWaitSeconds, kModifierPollSeconds, Messages::kAll);
 }
 
 // How the delivery knows that SQL*Plus has taken its paste.
@@ -145,16 +141,10 @@ struct UsersCopy {
 };
 
 // Changes the clipboard in place of our offer, trying again for a while
-// (handling messages meanwhile) while another program holds it.
+// (handling all messages meanwhile) while another program holds it.
 template <typename Change>
 ClipboardChange Patiently(Change change) {
-  const double end = MonotonicSeconds() + kClipboardPatienceSeconds;
-  ClipboardChange result = change();
-  while (result == ClipboardChange::kBusy && MonotonicSeconds() < end) {
-    WaitHandlingEvents(kAskAgainSeconds);
-    result = change();
-  }
-  return result;
+  return RetryWhile(ClipboardChange::kBusy, change, kClipboardPatienceSeconds, kAskAgainSeconds, Messages::kAll);
 }
 
 ClipboardChange OfferAgain(const std::u16string& text, UsersCopy& copy) {
@@ -181,37 +171,38 @@ bool ReadyForPaste(const std::u16string& text, WindowHandle sqlPlus, UsersCopy& 
 
 // Waits, asleep and handling messages, until SQL*Plus has taken the paste
 // handed over (by keys when `byKeys`) or nothing is pending any more (see
-// above).
+// above): as long as that takes. All messages are handled: the read is
+// answered by our window, and the user's copy is noticed there.
 void WaitUntilPasteTaken(WindowHandle sqlPlus, bool byKeys, const std::u16string& text, UsersCopy& copy) {
   const double keysArrived = byKeys ? MonotonicSeconds() + kKeysOnTheirWaySeconds : 0;
   bool offered = true;  // our text is on the clipboard to be read
   int answers = 0;
-  for (;;) {
-    const OfferNews news = ClipboardOfferNews(sqlPlus);
-    if (offered && news.reads > news.readsElsewhere) return;  // SQL*Plus read it
-    if (offered && !news.onClipboard) {
-      // The user copied something while the paste is pending: ours again
-      // for it, or, when theirs is more than text, theirs stays (and no
-      // earlier copy kept aside may replace it).
-      answers = 0;
-      if (OfferAgain(text, copy) == ClipboardChange::kDone) continue;
-      Beep();
-      copy.kept = false;
-      offered = false;
+  // True once the paste is taken; false to sleep kAskAgainSeconds first.
+  const auto taken = [&] {
+    for (;;) {  // without a sleep while SQL*Plus answers
+      const OfferNews news = ClipboardOfferNews(sqlPlus);
+      if (offered && news.reads > news.readsElsewhere) return true;  // SQL*Plus read it
+      if (offered && !news.onClipboard) {
+        // The user copied something while the paste is pending: ours again
+        // for it, or, when theirs is more than text, theirs stays (and no
+        // earlier copy kept aside may replace it).
+        answers = 0;
+        if (OfferAgain(text, copy) == ClipboardChange::kDone) continue;
+        Beep();
+        copy.kept = false;
+        offered = false;
+      }
+      if (MonotonicSeconds() < keysArrived) return false;
+      const WindowReply reply = AskWindow(sqlPlus);
+      if (reply == WindowReply::kRefused) return true;  // nothing we send reaches it
+      if (reply != WindowReply::kAnswered) {
+        answers = 0;
+        return false;
+      }
+      if (++answers >= kAnswersInARow) return true;
     }
-    if (MonotonicSeconds() < keysArrived) {
-      WaitHandlingEvents(kAskAgainSeconds);
-      continue;
-    }
-    const WindowReply reply = AskWindow(sqlPlus);
-    if (reply == WindowReply::kRefused) return;  // nothing we send reaches it
-    if (reply == WindowReply::kAnswered) {
-      if (++answers >= kAnswersInARow) return;
-    } else {
-      answers = 0;
-      WaitHandlingEvents(kAskAgainSeconds);
-    }
-  }
+  };
+  WaitUntil(taken, std::numeric_limits<double>::infinity(), kAskAgainSeconds, Messages::kAll);
 }
 
 // Pastes the text into SQL*Plus: by the keys when `byKeys` and they go
@@ -221,7 +212,7 @@ void WaitUntilPasteTaken(WindowHandle sqlPlus, bool byKeys, const std::u16string
 void Paste(WindowHandle sqlPlus, bool byKeys, const std::u16string& text, WindowHandle ownWindow) {
   UsersCopy copy;
   if (!ReadyForPaste(text, sqlPlus, copy)) return;
-  const bool keysSent = byKeys && SendKeystrokes(kPasteKeys);
+  const bool keysSent = byKeys && SendPasteKeys();
   if (keysSent || PostPasteCommand(sqlPlus)) {
     HideWindow(ownWindow);
     WaitUntilPasteTaken(sqlPlus, keysSent, text, copy);
@@ -241,18 +232,21 @@ bool SqlPlusCaughtUp(WindowHandle sqlPlus) { return WindowAnswers(sqlPlus) && Sq
 
 // Activates a window and handles the events that follow; with `settle`, keeps
 // it in front for a second (on a monotonic clock, so the wait ends on time
-// also across midnight), activating it again every 50 ms and sleeping in
-// between.
+// also across midnight), activating it again after each 50 ms asleep, all
+// messages handled meanwhile.
 template <typename Activate>
 void BringForward(Activate activate, bool settle) {
   activate();
   PumpPendingEvents();
   if (!settle) return;
-  const double end = MonotonicSeconds() + kSettleSeconds;
-  for (double now = MonotonicSeconds(); now < end; now = MonotonicSeconds()) {
-    WaitHandlingEvents(std::min(kReactivateSeconds, end - now));
-    activate();
-  }
+  bool asleep = false;  // the first call comes before the first sleep
+  WaitUntil(
+      [&activate, &asleep] {
+        if (asleep) activate();
+        asleep = true;
+        return false;
+      },
+      kSettleSeconds, kReactivateSeconds, Messages::kAll);
 }
 
 void PasteByKeystroke(WindowHandle sqlPlus, bool settle, const std::u16string& text, WindowHandle ownWindow) {
@@ -283,22 +277,18 @@ void PasteByKeystroke(WindowHandle sqlPlus, bool settle, const std::u16string& t
 
 // SQL*Plus as a console program (sqlplus.exe in a command prompt or a
 // terminal) has no window of its own to look for; SQLcl is served the same
-// way.
-const char16_t kConsoleKey[] = u"console";  // "no" turns the console search off
-
-// After both window searches found nothing: type the text into the console
-// the user is looking at, of a running sqlplus.exe or SQLcl, if there is
-// one. Whenever nothing is typed (no such console, or the search is turned
-// off; nothing tells which of several consoles the user sees, or none is
-// shown: a tab behind another, another virtual desktop), or the typing
+// way. After both window searches found nothing: type the text into the
+// console the user is looking at, of a running sqlplus.exe or SQLcl, if
+// there is one. Whenever nothing is typed (no such console, or the search is
+// turned off; nothing tells which of several consoles the user sees, or none
+// is shown: a tab behind another, another virtual desktop), or the typing
 // stops before the end, the program beeps: the text stays on the clipboard.
 // Keystroke mode brings forward the window the console is shown in (a
 // terminal's window for a tab, restored when minimised); either way the keys
 // go into that console's input and nowhere else.
-void DeliverToConsoleSqlPlus(const std::u16string& text, WindowHandle ownWindow, bool settle) {
-  const std::u16string iniName = GetIniName(ownWindow, kSettingsPath, kSettingsPath);
+void DeliverToConsoleSqlPlus(const std::u16string& text, const DeliverySettings& settings, bool settle) {
   // No SQL*Plus anywhere: without the beep this would look like success.
-  if (ReadIniString(iniName, kSettingsSection, kConsoleKey, true) == u"no") {
+  if (!settings.consoleSearch) {
     Beep();
     return;
   }
@@ -316,25 +306,24 @@ void DeliverToConsoleSqlPlus(const std::u16string& text, WindowHandle ownWindow,
   }
   const ConsoleProcess& target = consoles[static_cast<std::size_t>(chosen)];
   const WindowHandle host = HostWindowOf(target, windows);
-  const bool keystroke = ReadIniString(iniName, kSettingsSection, kSettingsKey, true) == u"yes";
-  if (!AttachToConsoleOf(target)) {  // it ended meanwhile: the text stays on the clipboard
-    Beep();
-    return;
-  }
-  if (keystroke && host != 0) BringForward([host] { ActivateWindow(host); }, settle);
-  // In pieces: a huge text never needs its keys all at once, and the typing
-  // stops with the first piece that does not go in.
   const bool tabAsSpace = target.program == ConsoleProgram::kSqlcl;
-  std::size_t limit = kMaxKeysPerConsoleCall;
-  std::vector<ConsoleKey> keys;
-  keys.reserve(kMaxKeysPerConsoleCall);
-  bool typedAll = true;
-  for (std::size_t next = 0; next < text.size() && typedAll;) {
-    keys.clear();
-    next = AppendConsoleKeys(text, next, kMaxKeysPerConsoleCall, keys, tabAsSpace);
-    typedAll = WriteConsoleKeysInPieces(keys, limit, WriteConsoleKeys);
-  }
-  DetachFromConsole();
+  const bool typedAll = TypeIntoConsoleOf(target, [&](const ConsoleKeyWriter& write) {
+    if (settings.keystroke && host != 0) BringForward([host] { ActivateWindow(host); }, settle);
+    // In pieces: a huge text never needs its keys all at once, and the
+    // typing stops with the first piece that does not go in.
+    std::size_t limit = kMaxKeysPerConsoleCall;
+    std::vector<ConsoleKey> keys;
+    keys.reserve(kMaxKeysPerConsoleCall);
+    bool typed = true;
+    for (std::size_t next = 0; next < text.size() && typed;) {
+      keys.clear();
+      next = AppendConsoleKeys(text, next, kMaxKeysPerConsoleCall, keys, tabAsSpace);
+      typed = WriteConsoleKeysInPieces(keys, limit, write);
+    }
+    return typed;
+  });
+  // It ended meanwhile (nothing typed), or the typing stopped before the
+  // end: the text stays on the clipboard.
   if (!typedAll) Beep();
 }
 
@@ -348,11 +337,13 @@ void DeliverInTurn(const std::u16string& text, WindowHandle ownWindow, bool sett
   const std::u16string sqlPlusClass = kSqlPlusClass;
   WindowHandle sqlPlus = WinFindWindow(&sqlPlusClass, kSqlPlusTitle);
   if (sqlPlus == 0) sqlPlus = WinFindWindow(nullptr, kSqlPlusTitle);
+  // Read anew for every delivery, once SQL*Plus has been looked for.
+  const DeliverySettings settings = ReadDeliverySettings(ownWindow);
   if (sqlPlus == 0) {
     // No paste to prove: the text is handed over to the clipboard at once,
     // so that no program reading it waits on this one while it types.
     ClipboardLetGo();
-    DeliverToConsoleSqlPlus(text, ownWindow, settle);
+    DeliverToConsoleSqlPlus(text, settings, settle);
     return;
   }
 
@@ -363,9 +354,7 @@ void DeliverInTurn(const std::u16string& text, WindowHandle ownWindow, bool sett
     return;
   }
 
-  const std::u16string iniName = GetIniName(ownWindow, kSettingsPath, kSettingsPath);
-  const std::u16string mode = ReadIniString(iniName, kSettingsSection, kSettingsKey, true);
-  if (mode == u"yes") {
+  if (settings.keystroke) {
     PasteByKeystroke(sqlPlus, settle, text, ownWindow);
   } else {
     Paste(sqlPlus, false, text, ownWindow);

@@ -7,12 +7,11 @@
 
 #include <string>
 
-#include "platform_calls.h"
+#include "window_handle.h"
 
 extern const char16_t kSqlPlusClass[];  // sqlplusWClass
 extern const char16_t kSqlPlusTitle[];  // Oracle SQL*Plus
 
-constexpr std::uint32_t kWmCommand = 273;
 constexpr std::uintptr_t kSqlPlusPasteCommand = 201;
 
 // ownWindow locates the settings file, and goes out of sight once the paste

@@ -1,6 +1,7 @@
-// The input box: a dialog built in memory (no resource), laid out once when
-// it opens, so that a long prompt or a default text of several lines fits.
-// input_box_win.h lists the control ids for tools that drive it.
+// The input box on Windows: a dialog built in memory (no resource), laid out
+// once when it opens, so that a long prompt or a default text of several
+// lines fits. An object of its own, which tovrin never links: the 32-bit
+// linker keeps every function an object's unwind table names.
 #include <windows.h>
 
 #include <algorithm>
@@ -8,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "input_box_win.h"
+#include "handles_win.h"
+#include "input_box.h"
 #include "newer_windows_win.h"
-#include "platform_ops.h"
 #include "system_text_win.h"
 #include "wide_win.h"
 #include "window_place_win.h"
@@ -123,15 +124,13 @@ void Place(HWND dialog, int id, const RECT& r) {
 
 // Height in pixels that the prompt needs at the prompt's width.
 int PromptHeight(HWND dialog, const std::u16string& prompt, int width) {
-  HWND control = GetDlgItem(dialog, kInputBoxPromptId);
-  HDC dc = GetDC(control);
-  if (dc == nullptr) return 0;
+  const WindowDc dc(GetDlgItem(dialog, kInputBoxPromptId));
+  if (dc.Get() == nullptr) return 0;
   HFONT font = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
-  HGDIOBJ old = font != nullptr ? SelectObject(dc, font) : nullptr;
+  HGDIOBJ old = font != nullptr ? SelectObject(dc.Get(), font) : nullptr;
   RECT r = {0, 0, width, 0};
-  DrawTextW(dc, wide::Ptr(prompt), -1, &r, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EDITCONTROL);
-  if (old != nullptr) SelectObject(dc, old);
-  ReleaseDC(control, dc);
+  DrawTextW(dc.Get(), wide::Ptr(prompt), -1, &r, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EDITCONTROL);
+  if (old != nullptr) SelectObject(dc.Get(), old);
   return r.bottom - r.top;
 }
 

@@ -2,10 +2,12 @@
 // fallback that XP offers.
 #include "newer_windows_win.h"
 
-#include "wide_win.h"
-
 #include <tlhelp32.h>
+
 #include <vector>
+
+#include "handles_win.h"
+#include "wide_win.h"
 
 namespace newer_windows {
 
@@ -76,9 +78,8 @@ F User32(const char* name) {
 }
 
 int ScreenDpi() {
-  HDC dc = GetDC(nullptr);
-  const int dpi = dc != nullptr ? GetDeviceCaps(dc, LOGPIXELSY) : 0;
-  if (dc != nullptr) ReleaseDC(nullptr, dc);
+  const WindowDc screen(nullptr);
+  const int dpi = screen.Get() != nullptr ? GetDeviceCaps(screen.Get(), LOGPIXELSY) : 0;
   return dpi > 0 ? dpi : kDefaultDpi;
 }
 
@@ -175,29 +176,24 @@ void MakeProcessDpiAware() {
 }
 
 bool ProcessIntegrityLevel(DWORD processId, DWORD& level) {
+  // Our own process by its pseudo handle, which is never closed.
   const bool own = processId == GetCurrentProcessId();
-  HANDLE process = own ? GetCurrentProcess() : OpenProcess(kProcessQueryLimitedInformation, FALSE, processId);
-  if (process == nullptr) return false;
-  bool read = false;
+  const Handle opened(own ? nullptr : OpenProcess(kProcessQueryLimitedInformation, FALSE, processId));
   HANDLE token = nullptr;
-  if (OpenProcessToken(process, TOKEN_QUERY, &token)) {
-    DWORD size = 0;
-    const TOKEN_INFORMATION_CLASS integrity = static_cast<TOKEN_INFORMATION_CLASS>(kTokenIntegrityLevel);
-    GetTokenInformation(token, integrity, nullptr, 0, &size);
-    if (size >= sizeof(MandatoryLabel) && size <= 4096) {
-      std::vector<BYTE> buffer(size);
-      if (GetTokenInformation(token, integrity, buffer.data(), size, &size)) {
-        PSID sid = reinterpret_cast<const MandatoryLabel*>(buffer.data())->label.Sid;
-        if (sid != nullptr && IsValidSid(sid) && *GetSidSubAuthorityCount(sid) > 0) {
-          level = *GetSidSubAuthority(sid, *GetSidSubAuthorityCount(sid) - 1u);
-          read = true;
-        }
-      }
-    }
-    CloseHandle(token);
+  if ((!own && !opened.Valid()) || !OpenProcessToken(own ? GetCurrentProcess() : opened.Get(), TOKEN_QUERY, &token)) {
+    return false;
   }
-  if (!own) CloseHandle(process);
-  return read;
+  const Handle tokenOwned(token);
+  DWORD size = 0;
+  const TOKEN_INFORMATION_CLASS integrity = static_cast<TOKEN_INFORMATION_CLASS>(kTokenIntegrityLevel);
+  GetTokenInformation(token, integrity, nullptr, 0, &size);
+  if (size < sizeof(MandatoryLabel) || size > 4096) return false;
+  std::vector<BYTE> buffer(size);
+  if (!GetTokenInformation(token, integrity, buffer.data(), size, &size)) return false;
+  PSID sid = reinterpret_cast<const MandatoryLabel*>(buffer.data())->label.Sid;
+  if (sid == nullptr || !IsValidSid(sid) || *GetSidSubAuthorityCount(sid) == 0) return false;
+  level = *GetSidSubAuthority(sid, *GetSidSubAuthorityCount(sid) - 1u);
+  return true;
 }
 
 bool WindowCloaked(HWND window) {
@@ -226,13 +222,10 @@ bool ProcessImagePath(HANDLE process, DWORD processId, std::u16string& path) {
     path = wide::FromWide(buffer, size);
     return true;
   }
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
-  if (snapshot == INVALID_HANDLE_VALUE) return false;
+  const Handle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId));
   MODULEENTRY32W module = {};
   module.dwSize = sizeof module;
-  const bool found = Module32FirstW(snapshot, &module) != FALSE;
-  CloseHandle(snapshot);
-  if (!found) return false;
+  if (!snapshot.Valid() || !Module32FirstW(snapshot.Get(), &module)) return false;
   module.szExePath[MAX_PATH - 1] = L'\0';
   path = wide::FromWide(module.szExePath);
   return !path.empty();

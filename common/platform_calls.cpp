@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform_entries.h"
 #include "text.h"
 
 namespace calls {

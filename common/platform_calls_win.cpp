@@ -3,11 +3,29 @@
 // ANSI entry points.
 #include <windows.h>
 
+#include <cstddef>
+
 #include "newer_windows_win.h"
 #include "platform_calls.h"
+#include "platform_entries.h"
 #include "system_text_win.h"
 
+// The module handle's index, under both of its names.
+#ifdef GWL_HINSTANCE
+static_assert(kGwlHinstance == GWL_HINSTANCE, "GWL_HINSTANCE");
+#endif
+static_assert(kGwlHinstance == GWLP_HINSTANCE, "GWLP_HINSTANCE");
+
 namespace calls {
+
+// The version record and its platform ids.
+static_assert(kVersionInfoASize == sizeof(OSVERSIONINFOA), "sizeof(OSVERSIONINFOA)");
+static_assert(kVersionInfoWSize == sizeof(OSVERSIONINFOW), "sizeof(OSVERSIONINFOW)");
+static_assert(kPlatformIdOffset == offsetof(OSVERSIONINFOA, dwPlatformId), "OSVERSIONINFOA.dwPlatformId");
+static_assert(kPlatformIdOffset == offsetof(OSVERSIONINFOW, dwPlatformId), "OSVERSIONINFOW.dwPlatformId");
+static_assert(kPlatformWin32s == VER_PLATFORM_WIN32s, "VER_PLATFORM_WIN32s");
+static_assert(kPlatformWindows == VER_PLATFORM_WIN32_WINDOWS, "VER_PLATFORM_WIN32_WINDOWS");
+static_assert(kPlatformNt == VER_PLATFORM_WIN32_NT, "VER_PLATFORM_WIN32_NT");
 
 namespace {
 

@@ -3,12 +3,15 @@
 #include <algorithm>
 #include <vector>
 
-#include "platform_ops.h"
+#include "boxes.h"
+#include "files.h"
+#include "platform_calls.h"
 #include "text.h"
 
 const char16_t kSettingsPath[] = u"c:\\vorn3\\tovrin.ini";
 const char16_t kSettingsSection[] = u"sql plus";
 const char16_t kSettingsKey[] = u"active";
+const char16_t kConsoleKey[] = u"console";
 
 namespace {
 
@@ -80,4 +83,10 @@ std::u16string ReadIniString(const std::u16string& file, const std::u16string& s
   if (got == 0) return std::u16string();
   std::u16string value = text::Trim(BeforeFirstNul(buffer));
   return lowerCase ? text::ToLower(value) : value;
+}
+
+DeliverySettings ReadDeliverySettings(WindowHandle ownWindow) {
+  const std::u16string file = GetIniName(ownWindow, kSettingsPath, kSettingsPath);
+  return {ReadIniString(file, kSettingsSection, kSettingsKey, true) == u"yes",
+          ReadIniString(file, kSettingsSection, kConsoleKey, true) != u"no"};
 }

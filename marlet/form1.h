@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform_calls.h"
+#include "window_handle.h"
 
 // Combo1. Selecting an item makes its text the current text.
 void ListAddItem(const std::u16string& item);

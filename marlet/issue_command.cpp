@@ -12,13 +12,16 @@
 
 #include <string>
 
+#include "boxes.h"
+#include "clipboard.h"
 #include "delivery.h"
 #include "form1.h"
+#include "input_box.h"
 #include "not_sent_message.h"
-#include "platform_ops.h"
 #include "statement_text.h"
 #include "template_format.h"
 #include "text.h"
+#include "waiting.h"
 
 namespace {
 

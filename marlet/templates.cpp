@@ -7,8 +7,8 @@
 #include <exception>
 #include <string_view>
 
+#include "files.h"
 #include "form1.h"
-#include "platform_ops.h"
 #include "template_format.h"
 #include "text.h"
 

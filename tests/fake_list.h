@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform_calls.h"
+#include "window_handle.h"
 
 namespace fake {
 

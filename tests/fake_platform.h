@@ -1,7 +1,20 @@
-// A recording fake of the desktop services and of the Windows entry points
-// behind the platform call layer. Every call is appended to fake::State().calls
-// as readable UTF-8 ("ClipboardSetText(select 1)", "PostMessageW(7,273,201,0)"),
-// and answers come from the state that the test sets up.
+// The fakes of the Windows seam for the native tests: one world that one
+// fake per seam header works on, each in a file of its own:
+//   fake_calls.cpp             platform_entries.h: the entry points behind the
+//                              platform call layer (versions, module names,
+//                              profiles, FindWindow, PostMessage, GetWindowLong)
+//   fake_clipboard.cpp         clipboard.h
+//   fake_windows_and_keys.cpp  windows_and_keys.h
+//   fake_console.cpp           console.h
+//   fake_waiting.cpp           waiting.h
+//   fake_boxes.cpp             boxes.h and input_box.h
+//   fake_files.cpp             files.h
+// and SQL*Plus as they let it act (fake_platform.cpp). Tests set the world
+// up, and read from it what the user and SQL*Plus would see: what SQL*Plus
+// pasted and how it was told to, what the clipboard holds, what was typed
+// into a console. Every operation is also appended to fake::State().calls as
+// readable UTF-8 ("ClipboardOffer(select 1)", "Beep()"), for the boxes and
+// beeps the user met, and for onCall, which changes the world at a moment.
 #pragma once
 
 #include <cstdint>
@@ -12,8 +25,7 @@
 #include <vector>
 
 #include "console_choice.h"
-#include "console_keys.h"
-#include "platform_calls.h"
+#include "window_handle.h"
 
 namespace fake {
 
@@ -54,6 +66,12 @@ struct World {
   };
   Takes sqlPlusTakes = Takes::kAtOnce;
   double busySeconds = 3;
+  // How each paste reached SQL*Plus, in order: "keys" (Shift+Insert typed
+  // while it was in front) or "command" (its paste command posted), and
+  // when the latest did; Shift+Insert typed into another window.
+  std::vector<std::string> handed;
+  double handedAt = -1;
+  int keysElsewhere = 0;
   // The texts SQL*Plus has pasted, in order.
   std::vector<std::u16string> pasted;
   // A paste handed over and not read yet: read at this time (-1: none).
@@ -71,6 +89,7 @@ struct World {
   std::map<std::u16string, WindowHandle> windowsByTitle;
   std::map<WindowHandle, std::u16string> classOf;
   WindowHandle foreground = 0;
+  std::vector<WindowHandle> broughtForward;  // by each activation that did
   bool activationFails = false;  // activation reports failure and changes nothing
   bool keystrokesRefused = false;  // the system takes none of the keys
 
@@ -102,7 +121,10 @@ struct World {
   // ModifierKeysDown() answers true until the clock reaches this time.
   double modifierKeysUpAt = 0;
   int deliveryTurns = 0;  // TakeDeliveryTurn calls not yet ended
+  int turnsTaken = 0;     // of those, taken while no turn was held
   bool deliveryTurnRefused = false;  // TakeDeliveryTurn waits in vain
+  // Clipboard reads and changes, and pastes, made without the turn.
+  int outsideTurn = 0;
   std::uint32_t lastError = 0;       // LastSystemError
   std::vector<WindowHandle> hidden;  // HideWindow
 
@@ -151,9 +173,15 @@ void Reinstall();
 void UserCopies(const std::u16string& text);
 void UserCopiesPicture();
 
-// Lets the fake SQL*Plus run: it reads a paste that is due, closes when its
-// time has come. The fake's waits call it; tests may too.
+// SQL*Plus's side. IsSqlPlus: the window is its main window. HandPaste: a
+// paste reaches it ("keys" or "command"), to be taken as the test scripted.
+// SqlPlusRuns: it reads a paste that is due, closes when its time has come;
+// the fake's waits call it, tests may too.
+bool IsSqlPlus(WindowHandle window);
+void HandPaste(const char* how);
 void SqlPlusRuns();
+// Counts a clipboard read or change, or a paste, made without the turn.
+void NoteTurn();
 
 // Count of recorded calls that begin with `prefix`.
 int Count(const std::string& prefix);

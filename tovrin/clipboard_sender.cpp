@@ -1,9 +1,11 @@
 #include "clipboard_sender.h"
 
+#include "boxes.h"
+#include "clipboard.h"
 #include "delivery.h"
-#include "platform_ops.h"
 #include "sqlplus_lines.h"
 #include "statement_text.h"
+#include "waiting.h"
 
 namespace {
 

@@ -4,6 +4,6 @@
 // it (sqlplus_lines.h).
 #pragma once
 
-#include "platform_calls.h"
+#include "window_handle.h"
 
 void RunClipboardSender(WindowHandle form1);

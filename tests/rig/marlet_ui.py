@@ -23,7 +23,7 @@ PROBE = "tests/rig/window_probe.exe"
 TITLE = "SQL 選択"
 TIMEOUT = 60  # seconds; generous for a loaded machine
 
-# Input box controls (common/input_box_win.h) and dialog button ids.
+# Input box controls (common/input_box.h) and dialog button ids.
 INPUT_BOX_PROMPT = 101
 INPUT_BOX_EDIT = 102
 IDOK, IDCANCEL, IDYES, IDNO = 1, 2, 6, 7

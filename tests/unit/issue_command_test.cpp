@@ -25,7 +25,6 @@ constexpr int kLayoutItem = 2;
 constexpr int kTableListItem = 3;
 
 constexpr WindowHandle kSqlPlus = 7;
-const char kPaste[] = "PostMessageW(7,273,201,0)";
 const char kEditBoxStart[] = "ShowInputBox(SQL を編集入力して下さい。,SQL 発行,";
 const char kLayoutBox[] = "ShowInputBox(テーブル名を入力して下さい。,テーブルレイアウト,受注m)";
 const char kCommitBox[] =
@@ -52,23 +51,21 @@ class IssueCommand : public ::testing::Test {
     Command1_Click();
   }
 
-  // The delivery always begins by looking for SQL*Plus.
-  static bool Delivered() { return fake::Count("FindWindow") > 0; }
+  // SQL*Plus was handed a paste.
+  static bool Delivered() { return !fake::State().handed.empty(); }
   static bool Closed() { return fake::List().closeCount == 1; }
   static int Boxes() { return fake::Count("ShowInputBox") + fake::Count("ShowMessageBox"); }
 
   // The run handed `sent` to SQL*Plus once and closed the window.
   static void ExpectSent(const std::u16string& sent) {
-    EXPECT_TRUE(Delivered());
+    EXPECT_EQ(fake::State().handed, std::vector<std::string>{"command"});
     EXPECT_EQ(U8(fake::State().clipboard), U8(sent));
-    EXPECT_EQ(fake::Count(kPaste), 1);
     EXPECT_EQ(fake::List().closeCount, 1);
   }
 
   // The run closed the window without a hand-over.
   static void ExpectClosedWithoutSending() {
     EXPECT_FALSE(Delivered());
-    EXPECT_EQ(fake::Count("PostMessage"), 0);
     EXPECT_EQ(fake::List().closeCount, 1);
   }
 
@@ -114,12 +111,9 @@ TEST_F(IssueCommand, TemplateTextGoesThroughTheClipboardAndTheReadBackIsSent) {
   Issue(kBuiltIns, kTableListItem);
   // The clipboard pass and the delivery run in one delivery turn, so that
   // no other delivery's text comes in between.
-  const auto& calls = fake::State().calls;
-  EXPECT_EQ(calls.front(), "TakeDeliveryTurn()");
-  EXPECT_EQ(fake::Find("ClipboardSetText(select * from tab;)"), 1);
-  EXPECT_EQ(fake::Find("ClipboardGetText()"), 2);
-  EXPECT_EQ(calls.back(), "EndDeliveryTurn()");
-  EXPECT_EQ(fake::State().deliveryTurns, 0);
+  EXPECT_EQ(fake::Count("ClipboardSetText(select * from tab;)"), 1);
+  EXPECT_EQ(fake::State().turnsTaken, 1);
+  EXPECT_EQ(fake::State().outsideTurn + fake::State().deliveryTurns, 0);
   ExpectSent(T(u"select ? from tab;⏎"));
   EXPECT_EQ(fake::State().clipboardWrites, 2);  // the pass, then the delivery
 }
@@ -153,14 +147,14 @@ TEST_F(IssueCommand, WithoutTheTurnNothingIsWrittenOrSentAndTheWindowStaysOpen) 
   Issue(kBuiltIns, kTableListItem);
   EXPECT_EQ(fake::State().clipboardWrites, 0);
   EXPECT_FALSE(Delivered());
-  EXPECT_EQ(fake::State().calls.back(), "EndDeliveryTurn()");
+  EXPECT_EQ(fake::State().deliveryTurns, 0);
 }
 
 TEST_F(IssueCommand, DeliversWithoutTheSettlingWait) {
   fake::State().ini[u"c:\\vorn3\\tovrin.ini"][u"sql plus"][u"active"] = u"yes";
   Issue(kBuiltIns, kTableListItem);
-  EXPECT_EQ(fake::Count("ActivateWindowByTitle"), 1);
-  EXPECT_EQ(fake::Count("SendKeystrokes(+{INSERT})"), 1);
+  EXPECT_EQ(fake::State().broughtForward.size(), 1u);
+  EXPECT_EQ(fake::State().handed, std::vector<std::string>{"keys"});
   EXPECT_EQ(U8(fake::State().clipboard), "select * from tab;\r\n");
   EXPECT_TRUE(Closed());
 }

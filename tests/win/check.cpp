@@ -1,10 +1,11 @@
 // The Windows check program's report, helpers and test window.
 #include "check.h"
 
-#include "newer_windows_win.h"
-#include "platform_ops.h"
+#include "handles_win.h"
 #include "text.h"
+#include "waiting.h"
 #include "wide_win.h"
+#include "windows_and_keys.h"
 
 FILE* g_outFile = nullptr;
 int g_checks = 0;
@@ -71,14 +72,8 @@ std::string Num(long long value) { return std::to_string(value); }
 
 std::u16string Text(HWND window) { return WindowTitle(wide::FromHwnd(window)); }
 
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
-  const ULONGLONG deadline = newer_windows::TickCount64() + timeoutMs;
-  for (;;) {
-    if (condition()) return true;
-    if (newer_windows::TickCount64() > deadline) return false;
-    PumpPendingEvents();
-    Sleep(20);
-  }
+bool Eventually(const std::function<bool()>& condition, double seconds) {
+  return WaitUntil(condition, seconds, kPollSeconds, Messages::kAll);
 }
 
 std::u16string TempDirectory() {
@@ -92,12 +87,12 @@ std::u16string TempDirectory() {
 }
 
 bool WriteBytes(const std::u16string& path, const std::string& bytes) {
-  HANDLE file = CreateFileW(wide::Ptr(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  const Handle file(
+      CreateFileW(wide::Ptr(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   DWORD written = 0;
-  const BOOL done = bytes.empty() || WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(file);
-  return done && written == bytes.size();
+  return file.Valid() &&
+         (bytes.empty() || WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) &&
+         written == bytes.size();
 }
 
 const std::u16string kMainTitle = u"VornCheck 検査ウィンドウ 表示";  // 表 and 示 end in 0x5C in code page 932
@@ -141,5 +136,5 @@ bool RegisterProbeClass() {
 
 bool Front(HWND window) {
   SetForegroundWindow(window);
-  return WaitUntil([window] { return GetForegroundWindow() == window && GetActiveWindow() == window; });
+  return Eventually([window] { return GetForegroundWindow() == window && GetActiveWindow() == window; });
 }

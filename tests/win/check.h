@@ -21,6 +21,9 @@
 
 // Generous: the machine may be busy, and Wine starts slowly.
 constexpr DWORD kWaitMs = 30000;
+constexpr double kWaitSeconds = kWaitMs / 1000.0;
+// How often a wait of the checks looks again.
+constexpr double kPollSeconds = 0.02;
 
 // ---------------------------------------------------------------------------
 // The report: "ok NAME" (with a note when part of it could not be tried
@@ -54,8 +57,9 @@ std::string Num(long long value);
 
 std::u16string Text(HWND window);
 
-// Polls `condition` every 20 ms, handling this thread's messages meanwhile.
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = kWaitMs);
+// Waits until `condition` holds, for `seconds` at most, handling all of this
+// thread's messages meanwhile: the test window must stay alive.
+bool Eventually(const std::function<bool()>& condition, double seconds = kWaitSeconds);
 
 // A directory of this run's own under the temporary directory.
 std::u16string TempDirectory();

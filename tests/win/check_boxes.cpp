@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "check.h"
-#include "input_box_win.h"
-#include "newer_windows_win.h"
-#include "platform_ops.h"
+#include "handles_win.h"
+#include "input_box.h"
+#include "waiting.h"
 #include "wide_win.h"
 
 namespace {
@@ -19,25 +19,25 @@ struct BoxView {
   std::vector<std::string> problems;
 };
 
+// The driver thread's waits. It has no window: there are no messages to
+// handle.
+bool DriverWaits(const std::function<bool()>& condition) {
+  return WaitUntil(condition, kWaitSeconds, kPollSeconds, Messages::kNone);
+}
+
 // Waits for a visible dialog with `title`; gives up when `over` is set (the
 // box call returned) or after the time-out.
 HWND WaitForBox(const std::u16string& title, const std::atomic<bool>& over) {
-  const ULONGLONG deadline = newer_windows::TickCount64() + kWaitMs;
-  while (newer_windows::TickCount64() < deadline && !over.load()) {
-    HWND box = FindWindowW(L"#32770", wide::Ptr(title));
-    if (box != nullptr && IsWindowVisible(box)) return box;
-    Sleep(20);
-  }
-  return nullptr;
+  HWND box = nullptr;
+  DriverWaits([&] {
+    box = FindWindowW(L"#32770", wide::Ptr(title));
+    return over.load() || (box != nullptr && IsWindowVisible(box));
+  });
+  return box != nullptr && IsWindowVisible(box) ? box : nullptr;
 }
 
 bool WaitForFront(HWND box) {
-  const ULONGLONG deadline = newer_windows::TickCount64() + kWaitMs;
-  while (newer_windows::TickCount64() < deadline) {
-    if (GetForegroundWindow() == box) return true;
-    Sleep(20);
-  }
-  return false;
+  return DriverWaits([box] { return GetForegroundWindow() == box; });
 }
 
 HWND FocusOf(HWND box) {
@@ -50,13 +50,10 @@ HWND FocusOf(HWND box) {
 // A box is visible a moment before it is active; wait for it to be in front
 // with the focus inside it before looking at it.
 bool Settled(HWND box) {
-  const ULONGLONG deadline = newer_windows::TickCount64() + kWaitMs;
-  while (newer_windows::TickCount64() < deadline) {
+  return DriverWaits([box] {
     HWND focus = FocusOf(box);
-    if (GetForegroundWindow() == box && focus != nullptr && IsChild(box, focus)) return true;
-    Sleep(20);
-  }
-  return false;
+    return GetForegroundWindow() == box && focus != nullptr && IsChild(box, focus);
+  });
 }
 
 void PressKey(WORD virtualKey) {
@@ -139,9 +136,7 @@ void Respond(BoxView& view, Answer answer, const std::u16string& typed) {
 // After answering: the box must go away; if it does not, force it so the
 // program does not hang, and say so.
 void AwaitClosed(BoxView& view) {
-  const ULONGLONG deadline = newer_windows::TickCount64() + kWaitMs;
-  while (IsWindow(view.box) && newer_windows::TickCount64() < deadline) Sleep(20);
-  if (IsWindow(view.box)) {
+  if (!DriverWaits([&view] { return !IsWindow(view.box); })) {
     view.problems.push_back("box still open after the answer; forced closed");
     PostMessageW(view.box, WM_COMMAND, IDCANCEL, 0);
     PostMessageW(view.box, WM_COMMAND, IDOK, 0);
@@ -154,14 +149,12 @@ DWORD WINAPI RunFunction(void* function) {
 }
 
 // Starts `function` on a new thread; Join waits for it to end.
-HANDLE Spawn(std::function<void()>& function) {
-  return CreateThread(nullptr, 0, RunFunction, &function, 0, nullptr);
+Handle Spawn(std::function<void()>& function) {
+  return Handle(CreateThread(nullptr, 0, RunFunction, &function, 0, nullptr));
 }
 
-void Join(HANDLE thread) {
-  if (thread == nullptr) return;
-  WaitForSingleObject(thread, INFINITE);
-  CloseHandle(thread);
+void Join(const Handle& thread) {
+  if (thread.Valid()) WaitForSingleObject(thread.Get(), INFINITE);
 }
 
 // Runs `show` on the calling thread (or, with `ownThread`, on a thread with no
@@ -185,8 +178,8 @@ void RunBox(const std::u16string& title, bool ownThread, const std::function<voi
     AwaitClosed(view);
   };
   std::function<void()> showing = show;
-  HANDLE driver = Spawn(drive);
-  if (driver == nullptr) problems.push_back("could not start the driver thread");
+  const Handle driver = Spawn(drive);
+  if (!driver.Valid()) problems.push_back("could not start the driver thread");
   if (ownThread) {
     Join(Spawn(showing));
   } else {

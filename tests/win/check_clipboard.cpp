@@ -10,7 +10,10 @@
 #include <vector>
 
 #include "check.h"
-#include "platform_ops.h"
+#include "clipboard.h"
+#include "files.h"
+#include "handles_win.h"
+#include "waiting.h"
 #include "wide_win.h"
 
 namespace {
@@ -20,14 +23,10 @@ bool RawClipboardText(std::u16string& out, bool& hasText) {
   out.clear();
   hasText = false;
   if (!OpenClipboard(nullptr)) return false;
-  HANDLE data = GetClipboardData(CF_UNICODETEXT);
-  if (data != nullptr) {
-    const wchar_t* units = static_cast<const wchar_t*>(GlobalLock(data));
-    if (units != nullptr) {
-      out = wide::FromWide(units);
-      hasText = true;
-      GlobalUnlock(data);
-    }
+  {
+    const GlobalLocked<const wchar_t> units(GetClipboardData(CF_UNICODETEXT));
+    hasText = units.Get() != nullptr;
+    out = wide::FromWide(units.Get());
   }
   CloseClipboard();
   return true;
@@ -42,14 +41,9 @@ bool RawClipboardEmpty() {
 
 bool RawClipboardBitmapOnly() {
   if (!OpenClipboard(nullptr)) return false;
-  bool done = false;
-  if (EmptyClipboard()) {
-    HBITMAP picture = CreateBitmap(8, 8, 1, 32, nullptr);
-    if (picture != nullptr) {
-      done = SetClipboardData(CF_BITMAP, picture) != nullptr;
-      if (!done) DeleteObject(picture);
-    }
-  }
+  HBITMAP picture = CreateBitmap(8, 8, 1, 32, nullptr);
+  const bool done = EmptyClipboard() && picture != nullptr && SetClipboardData(CF_BITMAP, picture) != nullptr;
+  if (!done && picture != nullptr) DeleteObject(picture);  // else the clipboard's now
   CloseClipboard();
   return done;
 }
@@ -59,17 +53,11 @@ bool RawLocaleAndAnsiText(LCID& locale, std::string& ansi) {
   locale = 0;
   ansi.clear();
   if (!OpenClipboard(nullptr)) return false;
-  HANDLE data = GetClipboardData(CF_LOCALE);
-  const void* lcid = data != nullptr ? GlobalLock(data) : nullptr;
-  if (lcid != nullptr) {
-    std::memcpy(&locale, lcid, sizeof locale);
-    GlobalUnlock(data);
-  }
-  data = GetClipboardData(CF_TEXT);
-  const char* bytes = data != nullptr ? static_cast<const char*>(GlobalLock(data)) : nullptr;
-  if (bytes != nullptr) {
-    ansi = bytes;
-    GlobalUnlock(data);
+  {
+    const GlobalLocked<const void> lcid(GetClipboardData(CF_LOCALE));
+    if (lcid.Get() != nullptr) std::memcpy(&locale, lcid.Get(), sizeof locale);
+    const GlobalLocked<const char> bytes(GetClipboardData(CF_TEXT));
+    if (bytes.Get() != nullptr) ansi = bytes.Get();
   }
   CloseClipboard();
   return true;
@@ -80,18 +68,16 @@ bool RawLocaleAndAnsiText(LCID& locale, std::string& ansi) {
 // (opened with a window, as programs do).
 bool RawUnicodeWithLocale(const std::u16string& text, LCID locale, HWND window = nullptr) {
   if (!OpenClipboard(window)) return false;
-  bool done = false;
-  if (EmptyClipboard()) {
-    HGLOBAL units = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
-    HGLOBAL lcid = GlobalAlloc(GMEM_MOVEABLE, sizeof locale);
-    if (units != nullptr && lcid != nullptr) {
-      std::memcpy(GlobalLock(units), wide::Ptr(text), (text.size() + 1) * sizeof(wchar_t));
-      GlobalUnlock(units);
-      std::memcpy(GlobalLock(lcid), &locale, sizeof locale);
-      GlobalUnlock(lcid);
-      done = SetClipboardData(CF_UNICODETEXT, units) != nullptr && SetClipboardData(CF_LOCALE, lcid) != nullptr;
-    }
+  GlobalMemory units(GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t)));
+  GlobalMemory lcid(GlobalAlloc(GMEM_MOVEABLE, sizeof locale));
+  if (units.Valid() && lcid.Valid()) {
+    std::memcpy(GlobalLocked<void>(units.Get()).Get(), wide::Ptr(text), (text.size() + 1) * sizeof(wchar_t));
+    std::memcpy(GlobalLocked<void>(lcid.Get()).Get(), &locale, sizeof locale);
   }
+  // The clipboard owns what it takes.
+  const bool done = EmptyClipboard() && units.Valid() && lcid.Valid() &&
+                    SetClipboardData(CF_UNICODETEXT, units.Release()) != nullptr &&
+                    SetClipboardData(CF_LOCALE, lcid.Release()) != nullptr;
   CloseClipboard();
   return done;
 }
@@ -281,8 +267,8 @@ void CheckClipboardHeldElsewhere() {
   const std::wstring suffix = std::to_wstring(GetCurrentProcessId());
   const std::wstring heldName = L"Local\\vorn-check-held-" + suffix;
   const std::wstring releaseName = L"Local\\vorn-check-release-" + suffix;
-  HANDLE held = CreateEventW(nullptr, TRUE, FALSE, heldName.c_str());
-  HANDLE release = CreateEventW(nullptr, TRUE, FALSE, releaseName.c_str());
+  const Handle held(CreateEventW(nullptr, TRUE, FALSE, heldName.c_str()));
+  const Handle release(CreateEventW(nullptr, TRUE, FALSE, releaseName.c_str()));
   wchar_t self[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH);
   std::wstring command = L"\"" + std::wstring(self) + L"\" --hold-clipboard " + heldName + L" " + releaseName;
@@ -293,7 +279,8 @@ void CheckClipboardHeldElsewhere() {
                                       nullptr, &startup, &process);
   Expect(check, started != FALSE, "could not start the helper");
   if (started) {
-    HANDLE waits[2] = {held, process.hProcess};
+    const Handle thread(process.hThread), holder(process.hProcess);
+    HANDLE waits[2] = {held.Get(), process.hProcess};
     const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, kWaitMs);
     if (woke != WAIT_OBJECT_0) {
       DWORD code = 0;
@@ -313,16 +300,12 @@ void CheckClipboardHeldElsewhere() {
       std::snprintf(timing, sizeof timing, "info clipboard_held: both calls gave up after %.2f s", spent);
       Emit(timing);
     }
-    SetEvent(release);
+    SetEvent(release.Get());
     WaitForSingleObject(process.hProcess, kWaitMs);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
     std::u16string after;
     const bool read = ClipboardGetText(after);
     Expect(check, read && after == before, "afterwards the clipboard holds " + Show(after));
   }
-  CloseHandle(held);
-  CloseHandle(release);
   Finish(check);
 }
 
@@ -352,12 +335,8 @@ Listing ListClipboard(HWND window) {
   for (UINT f = EnumClipboardFormats(0); f != 0; f = EnumClipboardFormats(f)) listing.formats.push_back(f);
   for (const wchar_t* name : kKeptOutFormats) {
     const UINT format = RegisterClipboardFormatW(name);
-    HANDLE data = listing.Has(format) ? GetClipboardData(format) : nullptr;
-    const DWORD* value = data != nullptr ? static_cast<const DWORD*>(GlobalLock(data)) : nullptr;
-    if (value != nullptr) {
-      if (GlobalSize(data) >= sizeof(DWORD) && *value == 0) ++listing.keptOutAsZero;
-      GlobalUnlock(data);
-    }
+    const GlobalLocked<const DWORD> value(listing.Has(format) ? GetClipboardData(format) : nullptr);
+    if (value.Get() != nullptr && value.Size() >= sizeof(DWORD) && *value.Get() == 0) ++listing.keptOutAsZero;
   }
   CloseClipboard();
   return listing;
@@ -387,14 +366,10 @@ bool ReadInAnotherProcess(std::string& ansi, std::u16string& unicode) {
                       &process)) {
     return false;
   }
-  const double end = MonotonicSeconds() + kWaitMs / 1000.0;
-  while (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT && MonotonicSeconds() < end) {
-    WaitHandlingEvents(0.05);
-  }
+  const Handle thread(process.hThread), reader(process.hProcess);
+  Eventually([&reader] { return WaitForSingleObject(reader.Get(), 0) != WAIT_TIMEOUT; });
   DWORD code = 1;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  GetExitCodeProcess(reader.Get(), &code);
   std::string bytes;
   if (code != 0 || !ReadFileBytes(out, bytes)) return false;
   const std::size_t nul = bytes.find('\0');
@@ -413,21 +388,17 @@ int ReadClipboardToFile(const wchar_t* path) {
                                 GetModuleHandleW(nullptr), nullptr);
   if (window == nullptr || !OpenClipboard(window)) return 3;
   std::string bytes;
-  HANDLE data = GetClipboardData(CF_TEXT);
-  const char* ansi = data != nullptr ? static_cast<const char*>(GlobalLock(data)) : nullptr;
-  if (ansi != nullptr) {
-    bytes = ansi;
-    GlobalUnlock(data);
-  }
-  bytes.push_back('\0');
-  data = GetClipboardData(CF_UNICODETEXT);
-  const wchar_t* units = data != nullptr ? static_cast<const wchar_t*>(GlobalLock(data)) : nullptr;
-  if (units != nullptr) {
-    bytes.append(reinterpret_cast<const char*>(units), std::wcslen(units) * sizeof(wchar_t));
-    GlobalUnlock(data);
+  bool both = false;
+  {
+    const GlobalLocked<const char> ansi(GetClipboardData(CF_TEXT));
+    if (ansi.Get() != nullptr) bytes = ansi.Get();
+    bytes.push_back('\0');
+    const GlobalLocked<const wchar_t> units(GetClipboardData(CF_UNICODETEXT));
+    if (units.Get() != nullptr) bytes.append(reinterpret_cast<const char*>(units.Get()), std::wcslen(units.Get()) * 2);
+    both = ansi.Get() != nullptr && units.Get() != nullptr;
   }
   CloseClipboard();
-  return WriteBytes(wide::FromWide(path), bytes) && ansi != nullptr && units != nullptr ? 0 : 4;
+  return WriteBytes(wide::FromWide(path), bytes) && both ? 0 : 4;
 }
 
 // The offer lists its formats without handing the text over; another program

@@ -5,7 +5,10 @@
 
 #include <string>
 
-#include "platform_ops.h"
+#include "boxes.h"
+#include "files.h"
+#include "handles_win.h"
+#include "waiting.h"
 #include "wide_win.h"
 
 void CheckClocks() {
@@ -75,31 +78,30 @@ void CheckReadFile() {
   Expect(check, !ReadFileBytes(path + std::u16string(u"\0x", 2), got), "a path with a NUL reported success");
 
   // Locked: another handle holds the file without sharing.
-  HANDLE lock = CreateFileW(wide::Ptr(path), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  Expect(check, lock != INVALID_HANDLE_VALUE, "could not lock the sample");
-  if (lock != INVALID_HANDLE_VALUE) {
+  Handle lock(CreateFileW(wide::Ptr(path), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  Expect(check, lock.Valid(), "could not lock the sample");
+  if (lock.Valid()) {
     Expect(check, !ReadFileBytes(path, got), "a locked file reported success");
-    CloseHandle(lock);
+    lock.Reset();
     Expect(check, ReadFileBytes(path, got) && got == bytes, "not readable once unlocked");
   }
   // Open for writing by another program, with sharing: still readable.
-  HANDLE writer = CreateFileW(wide::Ptr(path), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-  if (writer != INVALID_HANDLE_VALUE) {
+  const Handle writer(CreateFileW(wide::Ptr(path), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+  if (writer.Valid()) {
     Expect(check, ReadFileBytes(path, got) && got == bytes, "not readable while open for writing elsewhere");
-    CloseHandle(writer);
   }
 
   // Over 1 GiB (a sparse file, so nothing is really written): refused.
   const std::u16string hugePath = directory + u"\\huge.bin";
-  HANDLE huge = CreateFileW(wide::Ptr(hugePath), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (huge != INVALID_HANDLE_VALUE) {
+  Handle huge(CreateFileW(wide::Ptr(hugePath), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  if (huge.Valid()) {
     DWORD ignored = 0;
-    DeviceIoControl(huge, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
+    DeviceIoControl(huge.Get(), FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
     LARGE_INTEGER size;
     size.QuadPart = (1LL << 30) + 1;
-    const bool sized = SetFilePointerEx(huge, size, nullptr, FILE_BEGIN) && SetEndOfFile(huge);
-    CloseHandle(huge);
+    const bool sized = SetFilePointerEx(huge.Get(), size, nullptr, FILE_BEGIN) && SetEndOfFile(huge.Get());
+    huge.Reset();
     if (sized) {
       Expect(check, !ReadFileBytes(hugePath, got) && got.empty(), "a file over 1 GiB reported success");
     } else {

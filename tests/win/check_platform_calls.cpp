@@ -9,7 +9,8 @@
 
 #include "check.h"
 #include "platform_calls.h"
-#include "platform_ops.h"
+#include "platform_entries.h"
+#include "waiting.h"
 #include "wide_win.h"
 
 void CheckEntryPoints() {

@@ -6,9 +6,13 @@
 #include <string>
 
 #include "check.h"
+#include "clipboard.h"
+#include "console.h"
+#include "handles_win.h"
 #include "newer_windows_win.h"
-#include "platform_ops.h"
+#include "waiting.h"
 #include "wide_win.h"
+#include "windows_and_keys.h"
 
 namespace {
 
@@ -34,25 +38,25 @@ double ThreadCpuSeconds() {
 void CheckModifierKeys(HWND main) {
   Check check{"modifier_keys_down", {}, {}};
   Expect(check, Front(main), "test window not in front");
-  Expect(check, WaitUntil([] { return !ModifierKeysDown(); }), "a key is down before the check");
+  Expect(check, Eventually([] { return !ModifierKeysDown(); }), "a key is down before the check");
   SendKey(VK_CONTROL, false);
-  Expect(check, WaitUntil([] { return ModifierKeysDown(); }, 5000), "Ctrl held down not seen");
+  Expect(check, Eventually([] { return ModifierKeysDown(); }, 5), "Ctrl held down not seen");
   SendKey(VK_CONTROL, true);
-  Expect(check, WaitUntil([] { return !ModifierKeysDown(); }, 5000), "Ctrl still seen down after its release");
+  Expect(check, Eventually([] { return !ModifierKeysDown(); }, 5), "Ctrl still seen down after its release");
   Finish(check);
 }
 
 // The wait sleeps: it handles a message that arrives, lasts its time, and
 // a quit request waiting meanwhile neither wakes it over and over nor gets
 // lost.
-void CheckWaitHandlingEvents(HWND main) {
-  Check check{"wait_handling_events", {}, {}};
+void CheckWaitHandlingMessages(HWND main) {
+  Check check{"wait_handling_messages", {}, {}};
   const int probes = g_probe.probes;
   PostMessageW(main, kProbeMessage, 5, 6);
   PostQuitMessage(3);
   const double cpu0 = ThreadCpuSeconds();
   const double t0 = MonotonicSeconds();
-  WaitHandlingEvents(0.5);
+  WaitUntil([] { return false; }, 0.5, 0.5, Messages::kAll);
   const double waited = MonotonicSeconds() - t0;
   const double cpu = std::max(0.0, ThreadCpuSeconds() - cpu0);
   Expect(check, g_probe.probes == probes + 1, "the posted message was not handled");
@@ -63,7 +67,7 @@ void CheckWaitHandlingEvents(HWND main) {
          "the quit request did not survive the wait");
   Finish(check);
   char info[120];
-  std::snprintf(info, sizeof info, "info wait_handling_events: 0.5 s took %.3f s, %.3f s of processor", waited, cpu);
+  std::snprintf(info, sizeof info, "info wait_handling_messages: 0.5 s took %.3f s, %.3f s of processor", waited, cpu);
   Emit(info);
 }
 
@@ -90,23 +94,21 @@ const wchar_t kTurnName[] = L"Local\\vorn3-sqlplus-delivery";
 // mutex is abandoned. With `probe`, only tells whether it was free (and
 // lets it go again).
 DWORD WINAPI GrabTurn(void* probe) {
-  HANDLE turn = CreateMutexW(nullptr, FALSE, kTurnName);
-  if (turn == nullptr) return 2;
-  const DWORD got = WaitForSingleObject(turn, 0);
+  const Handle turn(CreateMutexW(nullptr, FALSE, kTurnName));
+  if (!turn.Valid()) return 2;
+  const DWORD got = WaitForSingleObject(turn.Get(), 0);
   const bool free = got == WAIT_OBJECT_0 || got == WAIT_ABANDONED;
-  if (free && probe != nullptr) ReleaseMutex(turn);
-  CloseHandle(turn);
+  if (free && probe != nullptr) ReleaseMutex(turn.Get());
   return free ? 1 : 0;
 }
 
 DWORD RunGrab(bool probe) {
   void* marker = probe ? reinterpret_cast<void*>(static_cast<INT_PTR>(1)) : nullptr;
-  HANDLE thread = CreateThread(nullptr, 0, GrabTurn, marker, 0, nullptr);
-  if (thread == nullptr) return 3;
-  WaitForSingleObject(thread, kWaitMs);
+  const Handle thread(CreateThread(nullptr, 0, GrabTurn, marker, 0, nullptr));
   DWORD code = 3;
-  GetExitCodeThread(thread, &code);
-  CloseHandle(thread);
+  if (thread.Valid() && WaitForSingleObject(thread.Get(), kWaitMs) == WAIT_OBJECT_0) {
+    GetExitCodeThread(thread.Get(), &code);
+  }
   return code;
 }
 
@@ -115,7 +117,7 @@ DWORD RunGrab(bool probe) {
 // wait that had run out would not hold it).
 void CheckDeliveryTurn() {
   Check check{"delivery_turn", {}, {}};
-  HANDLE keep = CreateMutexW(nullptr, FALSE, kTurnName);  // keeps the mutex in being throughout
+  const Handle keep(CreateMutexW(nullptr, FALSE, kTurnName));  // keeps the mutex in being throughout
   Expect(check, RunGrab(false) == 1, "could not take the turn's mutex for a thread that then ends");
   const double t0 = MonotonicSeconds();
   TakeDeliveryTurn();
@@ -126,7 +128,6 @@ void CheckDeliveryTurn() {
   EndDeliveryTurn();
   Expect(check, RunGrab(true) == 1, "the turn is still held after its end");
   EndDeliveryTurn();  // one end too many does nothing
-  if (keep != nullptr) CloseHandle(keep);
   Finish(check);
   char info[100];
   std::snprintf(info, sizeof info, "info delivery_turn: the abandoned turn taken in %.3f s", took);
@@ -215,16 +216,16 @@ void CheckActivation(HWND main) {
   Expect(check, exact && longer, "could not create the windows");
   Expect(check, Front(main), "test window not in front to begin with");
   Expect(check, ActivateWindowByTitle(u"VornCheck 前面"), "exact title: failed");
-  Expect(check, WaitUntil([exact] { return GetForegroundWindow() == exact; }),
+  Expect(check, Eventually([exact] { return GetForegroundWindow() == exact; }),
          "exact title: window in front is " + Show(Text(GetForegroundWindow())));
   Expect(check, ActivateWindowByTitle(u"VornCheck 前面 そ"), "prefix: failed");
-  Expect(check, WaitUntil([longer] { return GetForegroundWindow() == longer; }),
+  Expect(check, Eventually([longer] { return GetForegroundWindow() == longer; }),
          "prefix: window in front is " + Show(Text(GetForegroundWindow())));
   // A minimised window is restored.
   ShowWindow(exact, SW_MINIMIZE);
-  WaitUntil([exact] { return IsIconic(exact) != FALSE; });
+  Eventually([exact] { return IsIconic(exact) != FALSE; });
   Expect(check, ActivateWindowByTitle(u"VornCheck 前面"), "minimised: failed");
-  Expect(check, WaitUntil([exact] { return !IsIconic(exact) && GetForegroundWindow() == exact; }),
+  Expect(check, Eventually([exact] { return !IsIconic(exact) && GetForegroundWindow() == exact; }),
          "minimised window not restored and in front");
   // Hidden windows do not count.
   ShowWindow(longer, SW_HIDE);
@@ -251,14 +252,8 @@ void CheckKeystrokes(HWND main) {
   Expect(check, ClipboardSetText(pasted), "clipboard set failed");
   Expect(check, Front(main), "test window not in front");
   SetFocus(edit);
-  // Anything but Shift+Insert sends nothing; were it sent, it would reach the
-  // edit field before the paste below.
-  Expect(check, !SendKeystrokes(u"abc"), "\"abc\" reported success");
-  Expect(check, !SendKeystrokes(u"{ENTER}"), "\"{ENTER}\" reported success");
-  Expect(check, !SendKeystrokes(u"+{INSERT}x"), "\"+{INSERT}x\" reported success");
-  Expect(check, !SendKeystrokes(u""), "the empty sequence reported success");
-  Expect(check, SendKeystrokes(u"+{INSERT}"), "\"+{INSERT}\" reported failure");
-  const bool arrived = WaitUntil([edit, &pasted] { return Text(edit) == pasted; });
+  Expect(check, SendPasteKeys(), "Shift+Insert reported failure");
+  const bool arrived = Eventually([edit, &pasted] { return Text(edit) == pasted; });
   Expect(check, arrived, "edit field holds " + Show(Text(edit)));
   PumpPendingEvents();
   Expect(check, (GetKeyState(VK_SHIFT) & 0x8000) == 0, "Shift still down");
@@ -266,7 +261,7 @@ void CheckKeystrokes(HWND main) {
   Finish(check);
 
   CheckModifierKeys(main);
-  CheckWaitHandlingEvents(main);
+  CheckWaitHandlingMessages(main);
   CheckAskWindow(main);
   CheckDeliveryTurn();
 }

@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "files.h"
 #include "form1.h"
-#include "platform_ops.h"
 #include "templates.h"
 
 // The reader's object file also holds the list filling, which needs these two;

@@ -1,28 +1,21 @@
-// The desktop services on Windows. The input box lives in input_box_win.cpp,
-// the clipboard in clipboard_win.cpp, the waits and the delivery's turn in
-// waiting_win.cpp.
+// Other programs' windows and the keyboard on Windows.
 #include <windows.h>
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "newer_windows_win.h"
-#include "platform_ops.h"
 #include "system_text_win.h"
 #include "wide_win.h"
+#include "windows_and_keys.h"
+
+static_assert(kWmCommand == WM_COMMAND, "WM_COMMAND");
 
 namespace {
 
 // A window of another program that takes longer than this to answer a
 // message counts as hung: whatever would wait on it is given up instead.
 constexpr UINT kAnswerTimeoutMs = 1000;
-
-// A pump that never finds its queue empty (a window that keeps repainting
-// without validating) must still return.
-constexpr int kMaxPumpedMessages = 10000;
-
-constexpr ULONGLONG kMaxFileBytes = 1ULL << 30;
 
 struct TitleSearch {
   const std::u16string* title;
@@ -78,15 +71,6 @@ INPUT KeyInput(WORD virtualKey, bool up, bool extended) {
 
 }  // namespace
 
-int ShowMessageBox(const std::u16string& text, int style, const std::u16string& title) {
-  // Owned by this thread's active window, which stays disabled while the box
-  // is up; with none, the box disables the thread's other windows instead.
-  HWND owner = GetActiveWindow();
-  UINT type = static_cast<UINT>(style);
-  if (owner == nullptr) type |= MB_TASKMODAL;
-  return MessageBoxW(owner, wide::Ptr(text), wide::Ptr(title), type);
-}
-
 bool ActivateWindowByTitle(const std::u16string& title) {
   if (title.empty()) return false;
   TitleSearch search = {&title, nullptr, nullptr};
@@ -105,9 +89,7 @@ bool ActivateWindow(WindowHandle handle) {
   return BringToFront(window);
 }
 
-bool SendKeystrokes(const std::u16string& keys) {
-  // The one sequence the programs send; nothing else is typed.
-  if (keys != u"+{INSERT}") return false;
+bool SendPasteKeys() {
   INPUT inputs[4] = {
       KeyInput(VK_SHIFT, false, false),
       KeyInput(VK_INSERT, false, true),
@@ -122,55 +104,13 @@ bool SendKeystrokes(const std::u16string& keys) {
   return queued >= 2;  // Insert went out pressed: the paste may have happened
 }
 
-void PumpPendingEvents() {
-  MSG message;
-  for (int handled = 0; handled < kMaxPumpedMessages; ++handled) {
-    if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) return;
-    if (message.message == WM_QUIT) {
-      // Leave the quit request for the program's own message loop.
-      PostQuitMessage(static_cast<int>(message.wParam));
-      return;
-    }
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-  }
-}
-
-double MonotonicSeconds() {
-  LARGE_INTEGER frequency;
-  LARGE_INTEGER counter;
-  if (!QueryPerformanceFrequency(&frequency) || frequency.QuadPart <= 0 || !QueryPerformanceCounter(&counter)) {
-    return static_cast<double>(newer_windows::TickCount64()) / 1000.0;
-  }
-  // Split to keep the precision of a large counter.
-  const long long whole = counter.QuadPart / frequency.QuadPart;
-  const long long rest = counter.QuadPart % frequency.QuadPart;
-  return static_cast<double>(whole) + static_cast<double>(rest) / static_cast<double>(frequency.QuadPart);
-}
-
 bool WindowAnswers(WindowHandle window) { return AskWindow(window) == WindowReply::kAnswered; }
-
-void Beep() { MessageBeep(MB_OK); }
 
 std::uint32_t LastSystemError() { return GetLastError(); }
 
 void HideWindow(WindowHandle window) {
   HWND handle = wide::ToHwnd(window);
   if (handle != nullptr && IsWindowVisible(handle)) ShowWindow(handle, SW_HIDE);
-}
-
-std::u16string CurrentDirectory() {
-  // The directory may change between the sizing call and the read; try again
-  // then, a few times.
-  for (int attempt = 0; attempt < 4; ++attempt) {
-    const DWORD needed = GetCurrentDirectoryW(0, nullptr);
-    if (needed == 0) return std::u16string();
-    std::vector<wchar_t> buffer(needed, L'\0');
-    const DWORD length = GetCurrentDirectoryW(needed, buffer.data());
-    if (length == 0) return std::u16string();
-    if (length < needed) return wide::FromWide(buffer.data(), length);
-  }
-  return std::u16string();
 }
 
 WindowHandle ForegroundWindow() {
@@ -193,47 +133,6 @@ std::u16string WindowTitle(WindowHandle window) {
   if (handle != nullptr && IsWindow(handle)) system_text::ReadWindowText(handle, title);
   return title;
 }
-
-bool ReadFileBytes(const std::u16string& path, std::string& out) {
-  out.clear();
-  // A path with a NUL in it would name another file to the system.
-  if (path.empty() || path.find(u'\0') != std::u16string::npos) return false;
-  HANDLE file = CreateFileW(wide::Ptr(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-
-  bool done = false;
-  BY_HANDLE_FILE_INFORMATION info;
-  LARGE_INTEGER size;
-  // Only plain files on disk: a directory, a console or a pipe is refused
-  // (reading a console would wait for typing).
-  if (GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &info) &&
-      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && GetFileSizeEx(file, &size) &&
-      size.QuadPart >= 0 && static_cast<ULONGLONG>(size.QuadPart) <= kMaxFileBytes) {
-    std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(size.QuadPart));
-    char chunk[64 * 1024];
-    done = true;
-    for (;;) {
-      DWORD got = 0;
-      if (!ReadFile(file, chunk, sizeof(chunk), &got, nullptr)) {
-        done = false;
-        break;
-      }
-      if (got == 0) break;
-      if (bytes.size() + got > kMaxFileBytes) {  // grew past the limit while read
-        done = false;
-        break;
-      }
-      bytes.append(chunk, got);
-    }
-    if (done) out.swap(bytes);
-  }
-  CloseHandle(file);
-  return done;
-}
-
-// The keyboard and the other programs' windows -----------------------------
 
 bool ModifierKeysDown() {
   // GetAsyncKeyState reads the keyboard as it is now, not as this thread's

@@ -8,11 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "console.h"
+#include "handles_win.h"
 #include "newer_windows_win.h"
-#include "platform_ops.h"
 #include "system_text_win.h"
 #include "text.h"
 #include "wide_win.h"
+
+static_assert(kVirtualKeyTab == VK_TAB, "VK_TAB");
+static_assert(kVirtualKeyReturn == VK_RETURN, "VK_RETURN");
 
 namespace {
 
@@ -25,12 +29,31 @@ constexpr int kMaxWindowsWalked = 100000;
 // asked for first.
 constexpr DWORD kQueryLimitedInformation = 0x1000;
 
-HANDLE g_process = nullptr;  // the process whose console is attached
-HANDLE g_input = INVALID_HANDLE_VALUE;
-
 // While attached, the console's Ctrl+C and Ctrl+Break reach this process
 // too: they are meant for the console's own program, not for us.
 BOOL WINAPI IgnoreControlEvents(DWORD) { return TRUE; }
+
+// This program attached to the console of another (AttachConsole, after
+// leaving any console of its own), its control events ignored, until this
+// goes (FreeConsole).
+class AttachedConsole {
+ public:
+  explicit AttachedConsole(DWORD processId) {
+    FreeConsole();
+    SetConsoleCtrlHandler(IgnoreControlEvents, TRUE);
+    attached_ = AttachConsole(processId) != FALSE;
+  }
+  AttachedConsole(const AttachedConsole&) = delete;
+  AttachedConsole& operator=(const AttachedConsole&) = delete;
+  ~AttachedConsole() {
+    if (attached_) FreeConsole();
+    SetConsoleCtrlHandler(IgnoreControlEvents, FALSE);
+  }
+  bool Attached() const { return attached_; }
+
+ private:
+  bool attached_;
+};
 
 bool SameFileName(const wchar_t* path, const std::u16string& name) {
   const wchar_t* file = path;
@@ -76,8 +99,8 @@ HWND RootOwnerOf(HWND window) {
 // console's title, learnt by attaching to it for a moment. False when that
 // console cannot be attached.
 bool ConsoleFacts(DWORD processId, ConsoleProcess& facts) {
-  FreeConsole();
-  if (!AttachConsole(processId)) return false;
+  const AttachedConsole console(processId);
+  if (!console.Attached()) return false;
   HWND window = GetConsoleWindow();
   // A terminal's pseudo-console window may be owned by the terminal's
   // window, shown or not: the root owner is the window the user sees then
@@ -85,7 +108,6 @@ bool ConsoleFacts(DWORD processId, ConsoleProcess& facts) {
   HWND owner = RootOwnerOf(window);
   wchar_t title[kTitleUnits] = {};
   const DWORD length = GetConsoleTitleW(title, kTitleUnits);
-  FreeConsole();
   facts.consoleWindow = wide::FromHwnd(window);
   facts.rootOwner = wide::FromHwnd(owner != nullptr ? owner : window);
   title[kTitleUnits - 1] = L'\0';
@@ -120,11 +142,37 @@ std::u16string TitleOf(HWND window) {
   return title;
 }
 
-void Release() {
-  if (g_input != INVALID_HANDLE_VALUE) CloseHandle(g_input);
-  g_input = INVALID_HANDLE_VALUE;
-  if (g_process != nullptr) CloseHandle(g_process);
-  g_process = nullptr;
+// Writes keys[0..count) into a console's `input`, unless `process` has
+// ended (see TypeIntoConsoleOf).
+ConsoleWrite WriteKeys(HANDLE process, HANDLE input, const ConsoleKey* keys, std::size_t count, std::size_t& written) {
+  written = 0;
+  if (!Running(process)) return ConsoleWrite::kFailed;
+  if (count == 0) return ConsoleWrite::kWritten;
+  static_assert(sizeof(INPUT_RECORD) == kConsoleRecordBytes, "one input record of 20 bytes per key");
+  const WORD returnScan = static_cast<WORD>(MapVirtualKeyW(VK_RETURN, MAPVK_VK_TO_VSC));
+  const WORD tabScan = static_cast<WORD>(MapVirtualKeyW(VK_TAB, MAPVK_VK_TO_VSC));
+  std::vector<INPUT_RECORD> records(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    INPUT_RECORD& record = records[i];
+    record = INPUT_RECORD();
+    record.EventType = KEY_EVENT;
+    KEY_EVENT_RECORD& key = record.Event.KeyEvent;
+    key.bKeyDown = TRUE;
+    key.wRepeatCount = 1;
+    key.wVirtualKeyCode = keys[i].virtualKey;
+    key.wVirtualScanCode = keys[i].virtualKey == VK_RETURN ? returnScan : keys[i].virtualKey == VK_TAB ? tabScan : 0;
+    key.uChar.UnicodeChar = static_cast<WCHAR>(keys[i].unit);
+  }
+  DWORD taken = 0;
+  if (WriteConsoleInputW(input, records.data(), static_cast<DWORD>(count), &taken)) {
+    written = taken;
+    return ConsoleWrite::kWritten;
+  }
+  // Windows before 8 carries each console call through a heap of 64 KB and
+  // refuses a call too large for it for want of memory.
+  const DWORD error = GetLastError();
+  return error == ERROR_NOT_ENOUGH_MEMORY || error == ERROR_NOT_ENOUGH_QUOTA ? ConsoleWrite::kNoMemory
+                                                                             : ConsoleWrite::kFailed;
 }
 
 }  // namespace
@@ -132,30 +180,25 @@ void Release() {
 std::vector<ConsoleProcess> FindConsoleProcesses(ConsoleProgram program) {
   const std::u16string exeName = program == ConsoleProgram::kSqlcl ? u"sql.exe" : u"sqlplus.exe";
   std::vector<ConsoleProcess> found;
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return found;
   std::vector<DWORD> ids;
-  PROCESSENTRY32W entry = {};
-  entry.dwSize = sizeof entry;
-  const DWORD self = GetCurrentProcessId();
-  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
-    if (entry.th32ProcessID != self && SameFileName(entry.szExeFile, exeName)) ids.push_back(entry.th32ProcessID);
+  {
+    const Handle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot.Valid()) return found;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof entry;
+    const DWORD self = GetCurrentProcessId();
+    for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry)) {
+      if (entry.th32ProcessID != self && SameFileName(entry.szExeFile, exeName)) ids.push_back(entry.th32ProcessID);
+    }
   }
-  CloseHandle(snapshot);
-  if (ids.empty()) return found;
-
-  SetConsoleCtrlHandler(IgnoreControlEvents, TRUE);
   for (DWORD id : ids) {
-    HANDLE process = OpenForQuery(id);
-    if (process == nullptr) continue;
+    const Handle process(OpenForQuery(id));
     ConsoleProcess candidate = {id, 0, 0, 0, std::u16string(), program};
-    const bool usable = StartTime(process, candidate.startTime) && Running(process) &&
-                        (program != ConsoleProgram::kSqlcl || IsSqlclLauncher(process, id)) &&
-                        ConsoleFacts(id, candidate);
-    CloseHandle(process);
-    if (usable) found.push_back(candidate);
+    if (process.Valid() && StartTime(process.Get(), candidate.startTime) && Running(process.Get()) &&
+        (program != ConsoleProgram::kSqlcl || IsSqlclLauncher(process.Get(), id)) && ConsoleFacts(id, candidate)) {
+      found.push_back(candidate);
+    }
   }
-  SetConsoleCtrlHandler(IgnoreControlEvents, FALSE);
   return found;
 }
 
@@ -174,69 +217,21 @@ std::vector<TopWindow> VisibleTopWindows() {
   return windows;
 }
 
-bool AttachToConsoleOf(const ConsoleProcess& target) {
-  DetachFromConsole();
-  HANDLE process = OpenForQuery(target.processId);
-  if (process == nullptr) return false;
+bool TypeIntoConsoleOf(const ConsoleProcess& target, const ConsoleTyping& type) {
+  const Handle process(OpenForQuery(target.processId));
   std::uint64_t started = 0;
-  if (!StartTime(process, started) || started != target.startTime || !Running(process)) {
-    CloseHandle(process);
+  if (!process.Valid() || !StartTime(process.Get(), started) || started != target.startTime ||
+      !Running(process.Get())) {
     return false;
   }
-  FreeConsole();
-  SetConsoleCtrlHandler(IgnoreControlEvents, TRUE);
-  if (!AttachConsole(target.processId)) {
-    SetConsoleCtrlHandler(IgnoreControlEvents, FALSE);
-    CloseHandle(process);
-    return false;
-  }
-  g_process = process;
+  const AttachedConsole console(target.processId);
+  if (!console.Attached()) return false;
   // The console's own input, not a standard handle that a launcher may have
   // redirected.
-  g_input = CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                        OPEN_EXISTING, 0, nullptr);
-  if (g_input == INVALID_HANDLE_VALUE) {
-    DetachFromConsole();
-    return false;
-  }
-  return true;
-}
-
-ConsoleWrite WriteConsoleKeys(const ConsoleKey* keys, std::size_t count, std::size_t& written) {
-  written = 0;
-  if (g_input == INVALID_HANDLE_VALUE || g_process == nullptr || !Running(g_process)) return ConsoleWrite::kFailed;
-  if (count == 0) return ConsoleWrite::kWritten;
-  static_assert(sizeof(INPUT_RECORD) == kConsoleRecordBytes, "one input record of 20 bytes per key");
-  const WORD returnScan = static_cast<WORD>(MapVirtualKeyW(VK_RETURN, MAPVK_VK_TO_VSC));
-  const WORD tabScan = static_cast<WORD>(MapVirtualKeyW(VK_TAB, MAPVK_VK_TO_VSC));
-  std::vector<INPUT_RECORD> records(count);
-  for (std::size_t i = 0; i < count; ++i) {
-    INPUT_RECORD& record = records[i];
-    record = INPUT_RECORD();
-    record.EventType = KEY_EVENT;
-    KEY_EVENT_RECORD& key = record.Event.KeyEvent;
-    key.bKeyDown = TRUE;
-    key.wRepeatCount = 1;
-    key.wVirtualKeyCode = keys[i].virtualKey;
-    key.wVirtualScanCode = keys[i].virtualKey == VK_RETURN ? returnScan : keys[i].virtualKey == VK_TAB ? tabScan : 0;
-    key.uChar.UnicodeChar = static_cast<WCHAR>(keys[i].unit);
-  }
-  DWORD taken = 0;
-  if (WriteConsoleInputW(g_input, records.data(), static_cast<DWORD>(count), &taken)) {
-    written = taken;
-    return ConsoleWrite::kWritten;
-  }
-  // Windows before 8 carries each console call through a heap of 64 KB and
-  // refuses a call too large for it for want of memory.
-  const DWORD error = GetLastError();
-  return error == ERROR_NOT_ENOUGH_MEMORY || error == ERROR_NOT_ENOUGH_QUOTA ? ConsoleWrite::kNoMemory
-                                                                             : ConsoleWrite::kFailed;
-}
-
-void DetachFromConsole() {
-  const bool attached = g_process != nullptr;
-  Release();
-  if (!attached) return;
-  FreeConsole();
-  SetConsoleCtrlHandler(IgnoreControlEvents, FALSE);
+  const Handle input(CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr));
+  if (!input.Valid()) return false;
+  return type([&process, &input](const ConsoleKey* keys, std::size_t count, std::size_t& written) {
+    return WriteKeys(process.Get(), input.Get(), keys, count, written);
+  });
 }
